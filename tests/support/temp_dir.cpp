@@ -1,0 +1,123 @@
+#include "tests/support/temp_dir.h"
+
+TempDir::TempDir()
+{
+    static int counter;
+    char base[MAX_PATH];
+    GetTempPathA(sizeof base, base);
+    for (;;) {
+        char name[MAX_PATH + 64];
+        wsprintfA(name, "%supdtest-%lu-%d", base, GetCurrentProcessId(), ++counter);
+        if (CreateDirectoryA(name, nullptr)) {
+            path_ = name;
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() { RemoveTreeForTest(path_); }
+
+bool MakeFolders(const std::string& path)
+{
+    if (FolderExists(path))
+        return true;
+    size_t cut = path.find_last_of('\\');
+    if (cut != std::string::npos && cut > 2)
+        MakeFolders(path.substr(0, cut));
+    return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool WriteFileText(const std::string& path, const std::string& data)
+{
+    size_t cut = path.find_last_of('\\');
+    if (cut != std::string::npos)
+        MakeFolders(path.substr(0, cut));
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, data.data(), (DWORD)data.size(), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == data.size();
+}
+
+std::string ReadFileText(const std::string& path, bool* found)
+{
+    std::string data;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (found)
+        *found = file != INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE)
+        return data;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buf, sizeof buf, &got, nullptr) && got > 0)
+        data.append(buf, got);
+    CloseHandle(file);
+    return data;
+}
+
+bool FolderExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileIsThere(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTreeForTest(const std::string& path)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = path + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveTreeForTest(full);
+            else if (!DeleteFileA(full.c_str()))
+                RemoveDirectoryA(full.c_str());
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+static void CollectFiles(const std::string& root, const std::string& rel,
+                         std::vector<std::string>* names)
+{
+    WIN32_FIND_DATAA entry;
+    std::string folder = rel.empty() ? root : root + "\\" + rel;
+    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = rel.empty() ? name : rel + "\\" + name;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            CollectFiles(root, path, names);
+        else
+            names->push_back(path);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+std::vector<std::string> FilesInWalkOrder(const std::string& root)
+{
+    std::vector<std::string> names;
+    CollectFiles(root, "", &names);
+    return names;
+}

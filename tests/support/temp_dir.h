@@ -1,0 +1,42 @@
+#pragma once
+// Temporary folders and small file helpers for tests that work on real files.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary folder, removed with all its
+// contents (read-only files included) when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() joined with a relative path.
+    std::string operator/(const std::string& rel) const { return path_ + "\\" + rel; }
+
+private:
+    std::string path_;
+};
+
+// Writes data as the whole content of path, creating missing folders on the way.
+bool WriteFileText(const std::string& path, const std::string& data);
+// Returns the whole content of path; found (when given) tells whether it could be read.
+std::string ReadFileText(const std::string& path, bool* found = nullptr);
+// Creates path and every missing folder above it.
+bool MakeFolders(const std::string& path);
+// True when path names an existing folder.
+bool FolderExists(const std::string& path);
+// True when path names an existing file.
+bool FileIsThere(const std::string& path);
+// Removes a tree without following links; read-only files are made writable first.
+void RemoveTreeForTest(const std::string& path);
+
+// Relative names of the files under root in the order a walk numbers them:
+// listing order, each subfolder's files where the subfolder stands. The
+// platform's listing order is not promised, so tests take it from here.
+std::vector<std::string> FilesInWalkOrder(const std::string& root);

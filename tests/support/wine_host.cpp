@@ -1,0 +1,101 @@
+#include "tests/support/wine_host.h"
+
+#include <windows.h>
+
+std::string UnixPathOf(const std::string& path)
+{
+    typedef char*(CDECL * UnixNameFn)(const WCHAR*);
+    UnixNameFn unix_name =
+        (UnixNameFn)(void*)GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name");
+    if (!unix_name)
+        return "";
+    WCHAR wide[MAX_PATH * 4];
+    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 4))
+        return "";
+    char* name = unix_name(wide);
+    if (!name)
+        return "";
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+bool RunUnixCommand(const std::string& command)
+{
+    std::string line = command;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+// Waits until path's presence is as wanted: Wine may start a Unix program
+// through a launcher that returns before the program has finished.
+static bool AwaitPresence(const std::string& path, bool present)
+{
+    for (int i = 0; i < 200; i++) {
+        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present)
+            return true;
+        Sleep(25);
+    }
+    return false;
+}
+
+// Wine starts Unix programs without a shell: arguments are split at spaces
+// and taken literally, so paths given here must hold no spaces.
+static std::string Quoted(const std::string& text) { return text; }
+
+bool MakeFolderLink(const std::string& target, const std::string& link)
+{
+    std::string from = UnixPathOf(target);
+    size_t cut = link.find_last_of('\\');
+    std::string to = UnixPathOf(link.substr(0, cut)) + "/" + link.substr(cut + 1);
+    if (from.empty() || to.size() <= 1)
+        return false;
+    return RunUnixCommand("Z:\\bin\\ln -s " + Quoted(from) + " " + Quoted(to)) &&
+           AwaitPresence(link, true);
+}
+
+bool RemoveFolderLink(const std::string& link)
+{
+    std::string path = UnixPathOf(link);
+    return !path.empty() && RunUnixCommand("Z:\\bin\\rm -f " + Quoted(path)) &&
+           AwaitPresence(link, false);
+}
+
+static std::string DosDevices()
+{
+    std::string c = UnixPathOf("C:\\");  // ".../dosdevices/c:/"
+    size_t cut = c.rfind("c:");
+    return cut == std::string::npos ? "" : c.substr(0, cut);
+}
+
+bool MapDrive(char letter, const std::string& folder)
+{
+    std::string devices = DosDevices();
+    std::string from = UnixPathOf(folder);
+    if (devices.empty() || from.empty())
+        return false;
+    std::string drive = std::string(1, (char)(letter | 0x20)) + ":";
+    std::string root = std::string(1, letter) + ":\\";
+    if (!RunUnixCommand("Z:\\bin\\ln -sfn " + Quoted(from) + " " + Quoted(devices + drive)))
+        return false;
+    for (int i = 0; i < 200; i++) {
+        if (GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return true;
+        Sleep(25);
+    }
+    return false;
+}
+
+void UnmapDrive(char letter)
+{
+    std::string devices = DosDevices();
+    if (!devices.empty())
+        RunUnixCommand("Z:\\bin\\rm -f " + Quoted(devices + std::string(1, (char)(letter | 0x20)) + ":"));
+}

@@ -1,0 +1,21 @@
+#pragma once
+// What tests need from the Unix host under Wine: symbolic links (which Wine
+// lists as folders with the reparse-point bit) and extra drive letters whose
+// root is a folder of the test's own.
+
+#include <string>
+
+// Unix path of a Windows path, or "" when not under Wine.
+std::string UnixPathOf(const std::string& path);
+// Runs a Unix command line (its program given as a Unix path) and waits for it.
+bool RunUnixCommand(const std::string& command);
+// Creates link as a Unix symbolic link to the folder target. Returns true once
+// the link is visible to Windows calls.
+bool MakeFolderLink(const std::string& target, const std::string& link);
+// Removes a link made by MakeFolderLink; nothing behind it is touched.
+bool RemoveFolderLink(const std::string& link);
+// Maps the drive letter (such as 'M') onto folder, so that "M:\" is a drive
+// root whose listing has no self and parent entries. Returns true once usable.
+bool MapDrive(char letter, const std::string& folder);
+// Removes a mapping made by MapDrive.
+void UnmapDrive(char letter);

@@ -1,0 +1,46 @@
+#include "toolkit/files/folder_walk.h"
+
+#include <string.h>
+
+#include "toolkit/data/dbcs_text.h"
+
+int WalkEntryKindOf(const WIN32_FIND_DATAA* FindFileData)
+{
+    const char* name = FindFileData->cFileName;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+        return WalkSkip;
+    DWORD attributes = FindFileData->dwFileAttributes;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return WalkFile;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return WalkLink;
+    return WalkFolder;
+}
+
+HANDLE WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData)
+{
+    char pattern[WalkPathSize];
+    if (!JoinPath(pattern, sizeof pattern, folder, "*.*"))
+        return INVALID_HANDLE_VALUE;
+    return FindFirstFileA(pattern, FindFileData);
+}
+
+int JoinPath(char* path, int size, const char* folder, const char* name)
+{
+    size_t folder_len = strlen(folder);
+    size_t name_len = strlen(name);
+    if (folder_len + 1 + name_len < (size_t)size) {
+        memcpy(path, folder, folder_len);
+        path[folder_len] = '\\';
+        memcpy(path + folder_len + 1, name, name_len + 1);
+        return 1;
+    }
+    // Too long: build the cut text for messages. The folder alone may not fit.
+    if (!DbcsCopyCut(path, size, folder))
+        return 0;
+    if (folder_len + 1 < (size_t)size) {
+        path[folder_len] = '\\';
+        DbcsCopyCut(path + folder_len + 1, size - (int)folder_len - 1, name);
+    }
+    return 0;
+}

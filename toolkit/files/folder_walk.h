@@ -1,0 +1,39 @@
+#pragma once
+// The listing rules that every folder walk follows (the updater's step-wise
+// copy, tree removal, tree copy, file search):
+// - a folder is listed with the pattern "%s\*.*";
+// - its self and parent entries are passed over by their names "." and "..",
+//   never by their place (a drive root has neither, so its first entries are
+//   real ones);
+// - an entry with the folder bit (0x10) is a subfolder whatever its other
+//   bits (read-only, hidden, system, archive);
+// - a folder that is a reparse point (0x400: junction, mount point, symbolic
+//   link) is never descended into, so a link cannot lead a walk out of its
+//   tree or round in a loop.
+
+#include <windows.h>
+
+// Size of every path text of a walk: 1,023 bytes and the terminator.
+const int WalkPathSize = 1024;
+
+// What a walk does with one listing entry.
+enum WalkEntryKind {
+    WalkSkip = 0,    // "." or "..": passed over
+    WalkFile = 1,    // a file
+    WalkFolder = 2,  // a subfolder to descend into
+    WalkLink = 3,    // a folder that is a reparse point: never descended into
+};
+
+// Returns the WalkEntryKind of a listing entry.
+int WalkEntryKindOf(const WIN32_FIND_DATAA* FindFileData);
+
+// Opens the listing of folder with the pattern "%s\*.*", the first entry in
+// FindFileData. Returns the search handle (caller closes it with FindClose),
+// or INVALID_HANDLE_VALUE when the pattern does not fit WalkPathSize bytes or
+// the folder cannot be listed.
+HANDLE WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData);
+
+// Joins folder and name as "%s\%s" into path, which holds size bytes.
+// Returns 1 when the whole path fits; otherwise 0, and path holds the joined
+// text cut at a character boundary (good for messages, never for use).
+int JoinPath(char* path, int size, const char* folder, const char* name);
