@@ -29,32 +29,38 @@ static int ShowText(HWND owner, UINT type, const char* caption, const char* text
     return MessageBoxA(owner, text, caption, type | MB_SETFOREGROUND);
 }
 
-int ShowMessageBox(HWND owner, UINT type, const char* caption, const char* format, ...)
+// Formats into the call's own buffer, then shows the text verbatim.
+static int FormatAndShow(HWND owner, UINT type, const char* caption, const char* format,
+                         va_list args)
 {
     char buf[MessageTextSize];
+    FormatMessageText(buf, format, args);
+    return ShowText(owner, type, caption, buf);
+}
+
+int ShowMessageBox(HWND owner, UINT type, const char* caption, const char* format, ...)
+{
     va_list args;
     va_start(args, format);
-    FormatMessageText(buf, format, args);
+    int rc = FormatAndShow(owner, type, caption, format, args);
     va_end(args);
-    return ShowText(owner, type, caption, buf);
+    return rc;
 }
 
 int ShowWarning(HWND owner, const char* format, ...)
 {
-    char buf[MessageTextSize];
     va_list args;
     va_start(args, format);
-    FormatMessageText(buf, format, args);
+    int rc = FormatAndShow(owner, MB_OK, "警告", format, args);
     va_end(args);
-    return ShowText(owner, MB_OK, "警告", buf);
+    return rc;
 }
 
 int AskOkCancel(HWND owner, const char* caption, const char* format, ...)
 {
-    char buf[MessageTextSize];
     va_list args;
     va_start(args, format);
-    FormatMessageText(buf, format, args);
+    int rc = FormatAndShow(owner, MB_OKCANCEL, caption, format, args);
     va_end(args);
-    return ShowText(owner, MB_OKCANCEL, caption, buf);
+    return rc;
 }

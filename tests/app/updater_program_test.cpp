@@ -1,0 +1,209 @@
+// update.exe as a user meets it: started with a chosen current directory and
+// a prepared "InstallDir", its dialog found by caption, its buttons pressed by
+// posted commands, its log read back from the control.
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/updater_process.h"
+
+class UpdaterProgram : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        work = dir / "work";
+        inst = dir / "inst";
+        MakeFolders(work);
+        MakeFolders(inst);
+    }
+    void TearDown() override { EraseInstallDir(); }
+
+    // Starts the program in work and waits for its dialog.
+    void Launch(const std::string& exe = UpdateExePath())
+    {
+        ASSERT_TRUE(updater.Start(exe, work)) << exe << " " << GetLastError();
+        ASSERT_NE(nullptr, updater.WaitDialog()) << "no dialog";
+    }
+    void MakePatch(int files)
+    {
+        for (int i = 0; i < files; i++) {
+            char name[64];
+            wsprintfA(name, "patch\\f%03d.dat", i);
+            WriteFileText(work + "\\" + name, name);
+        }
+    }
+    // The log's lines, without their CR LF.
+    std::vector<std::string> LogLines()
+    {
+        std::vector<std::string> lines;
+        std::string log = updater.Text(IDC_LOG);
+        for (size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
+            lines.push_back(log.substr(at, end - at));
+        return lines;
+    }
+    void Quit()
+    {
+        updater.Command(IDC_QUIT);
+        EXPECT_NE(-1, updater.WaitExit()) << "the program did not end on 終了";
+    }
+
+    TempDir dir;
+    std::string work, inst;
+    UpdaterProcess updater;
+};
+
+TEST_F(UpdaterProgram, RunCopiesThePatchOfTheCurrentDirectory)
+{
+    WriteFileText(work + "\\patch\\a.dat", "new a");
+    WriteFileText(work + "\\patch\\sub\\b.dat", "new b");
+    WriteFileText(work + "\\patch\\表\\ソ.dat", "new so");
+    WriteFileText(inst + "\\a.dat", "old a");
+    // A copy of the program with a decoy "patch" beside it: only the current
+    // directory counts.
+    std::string exe = dir / "bin\\update.exe";
+    MakeFolders(dir / "bin");
+    ASSERT_TRUE(CopyFileA(UpdateExePath().c_str(), exe.c_str(), FALSE)) << GetLastError();
+    WriteFileText(dir / "bin\\patch\\decoy.dat", "decoy");
+    ASSERT_TRUE(StoreInstallDir(inst + "\\"));
+    std::vector<std::string> names = FilesInWalkOrder(work + "\\patch");
+
+    Launch(exe);
+    RECT rc;
+    GetWindowRect(updater.dialog(), &rc);
+    EXPECT_EQ(0, rc.left);
+    EXPECT_EQ(0, rc.top);
+    EXPECT_EQ(inst, updater.Text(IDC_INSTALL_DIR));
+    EXPECT_EQ("", updater.Text(IDC_LOG));
+
+    updater.Command(IDC_START);
+    ASSERT_TRUE(updater.WaitRunEnd());
+    std::string expected = "コピー開始\r\n\r\n";
+    for (const std::string& name : names)
+        expected += name + "\r\n";
+    expected += "\r\n[3]個のファイルをコピーしました。\r\nアップデート終了\r\n";
+    EXPECT_EQ(expected, updater.Text(IDC_LOG));
+    EXPECT_EQ("new a", ReadFileText(inst + "\\a.dat"));
+    EXPECT_EQ("new b", ReadFileText(inst + "\\sub\\b.dat"));
+    EXPECT_EQ("new so", ReadFileText(inst + "\\表\\ソ.dat"));
+    EXPECT_FALSE(FileIsThere(inst + "\\decoy.dat"));
+    Quit();
+}
+
+TEST_F(UpdaterProgram, MissingEmptyOrOverlongInstallDirEndsWithTheWarning)
+{
+    std::string values[] = {"<missing>", "", "C:\\" + std::string(1100, 'x') + "\\"};
+    for (const std::string& value : values) {
+        SCOPED_TRACE(value.substr(0, 20));
+        EraseInstallDir();
+        if (value != "<missing>") {
+            ASSERT_TRUE(StoreInstallDir(value));
+        }
+        UpdaterProcess process;
+        ASSERT_TRUE(process.Start(UpdateExePath(), work)) << GetLastError();
+        HWND box = process.WaitMessageBox();
+        ASSERT_NE(nullptr, box) << "no warning box";
+        EXPECT_EQ("警告", process.Text(0, box));
+        EXPECT_EQ("Kivari Quilmar のインストール情報が見つかりません。", process.Text(0xFFFF, box));
+        EXPECT_EQ(nullptr, GetWindow(box, GW_OWNER));
+        EXPECT_EQ(nullptr, process.FindWindowOfProcess("Pelto アップデーター", false));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(0, process.WaitExit());
+    }
+}
+
+TEST_F(UpdaterProgram, LastCharacterOfTheValueIsDropped)
+{
+    struct Case {
+        std::string stored, shown;
+    } cases[] = {
+        {"D:\\Apps\\Title\\", "D:\\Apps\\Title"},
+        {"D:\\Apps\\Title", "D:\\Apps\\Titl"},
+        {"D:\\Apps\\表", "D:\\Apps\\"},  // a two-byte character goes whole
+        // Longer than 259 characters: shown whole.
+        {"C:\\" + std::string(300, 'x') + "\\", "C:\\" + std::string(300, 'x')},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(StoreInstallDir(c.stored));
+        UpdaterProcess process;
+        ASSERT_TRUE(process.Start(UpdateExePath(), work));
+        ASSERT_NE(nullptr, process.WaitDialog());
+        EXPECT_EQ(c.shown, process.Text(IDC_INSTALL_DIR));
+        process.Command(IDC_QUIT);
+        EXPECT_NE(-1, process.WaitExit());
+    }
+}
+
+TEST_F(UpdaterProgram, CloseBoxIsIgnoredDuringARunAndEndsTheProgramAfterIt)
+{
+    MakePatch(30);
+    ASSERT_TRUE(StoreInstallDir(inst + "\\"));
+    Launch();
+    updater.Command(IDC_START);
+    ASSERT_TRUE(updater.WaitLogLines(4));
+    PostMessageA(updater.dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(updater.WaitRunEnd());
+    EXPECT_TRUE(updater.Running());
+    EXPECT_EQ("[30]個のファイルをコピーしました。", LogLines()[33]);
+    Sleep(200);  // several idle passes: the close was not remembered
+    EXPECT_TRUE(updater.Running());
+    PostMessageA(updater.dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_NE(-1, updater.WaitExit());
+}
+
+TEST_F(UpdaterProgram, AbortFromOutsideEndsTheRunEarly)
+{
+    MakePatch(40);
+    ASSERT_TRUE(StoreInstallDir(inst + "\\"));
+    Launch();
+    updater.Command(IDC_START);
+    ASSERT_TRUE(updater.WaitLogLines(5));
+    updater.Command(IDC_ABORT);
+    ASSERT_TRUE(updater.WaitRunEnd());
+    std::vector<std::string> lines = LogLines();
+    int handled = (int)lines.size() - 5;  // start line, empty lines, count and end lines
+    EXPECT_GT(handled, 0);
+    EXPECT_LT(handled, 40);
+    char count[64];
+    wsprintfA(count, "[%d]個のファイルをコピーしました。", handled);
+    EXPECT_EQ(count, lines[lines.size() - 2]);
+    Quit();
+}
+
+TEST_F(UpdaterProgram, FailureLinesAreInViewAtTheEndOfALongLog)
+{
+    MakePatch(30);
+    WriteFileText(inst + "\\f005.dat", "held");
+    HANDLE held = CreateFileA((inst + "\\f005.dat").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held) << GetLastError();
+    ASSERT_TRUE(StoreInstallDir(inst + "\\"));
+    Launch();
+    updater.Command(IDC_START);
+    bool ended = updater.WaitRunEnd();
+    CloseHandle(held);
+    ASSERT_TRUE(ended);
+    std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(37u, lines.size());
+    EXPECT_EQ("[1]個のファイルのコピーに失敗しました", lines[33]);
+    EXPECT_EQ("　正規の手順でインストールを行いその後にアップデートしてください。", lines[36]);
+
+    // The start of the last line stands inside the control's client area.
+    HWND log = GetDlgItem(updater.dialog(), IDC_LOG);
+    std::string text = updater.Text(IDC_LOG);
+    size_t last = text.rfind("\r\n", text.size() - 3) + 2;
+    // The control counts characters, not bytes.
+    int index = MultiByteToWideChar(932, 0, text.c_str(), (int)last, nullptr, 0);
+    LRESULT pos = SendMessageA(log, EM_POSFROMCHAR, index, 0);
+    RECT client;
+    GetClientRect(log, &client);
+    short y = (short)HIWORD(pos);
+    EXPECT_GT(SendMessageA(log, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_GE(y, 0);
+    EXPECT_LT(y, client.bottom);
+    Quit();
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Runs update.exe as a user meets it and watches it from outside: its dialog
+// found by caption among the process's windows, its controls read and its
+// commands posted as messages, its warning boxes found and closed.
+
+#include <windows.h>
+
+#include <string>
+
+// Windows path of the update.exe of this build.
+std::string UpdateExePath();
+
+// Stores "InstallDir" under the updater's key; remove with EraseInstallDir.
+bool StoreInstallDir(const std::string& value);
+void EraseInstallDir();
+
+class UpdaterProcess {
+public:
+    UpdaterProcess() = default;
+    ~UpdaterProcess();  // ends the process if it still runs
+    UpdaterProcess(const UpdaterProcess&) = delete;
+    UpdaterProcess& operator=(const UpdaterProcess&) = delete;
+
+    // Starts exe with work_dir as its current directory.
+    bool Start(const std::string& exe, const std::string& work_dir);
+    // Waits for the updater dialog to be shown; returns it, or null.
+    HWND WaitDialog(DWORD timeout_ms = 10000);
+    // Waits for a message box of the process; returns it, or null.
+    HWND WaitMessageBox(DWORD timeout_ms = 10000);
+    // The text of the dialog's control id (or of window itself when id is 0).
+    std::string Text(int id, HWND window = nullptr) const;
+    bool Enabled(int id) const;
+    // Posts WM_COMMAND with id to the dialog, as a click or another program would.
+    void Command(int id) const;
+    // Waits until a run has been reported: the log ends with its closing
+    // line and both buttons are enabled again.
+    bool WaitRunEnd(DWORD timeout_ms = 60000) const;
+    // Waits until the log holds at least lines lines.
+    bool WaitLogLines(int lines, DWORD timeout_ms = 30000) const;
+    // Waits for the process to end; returns its exit code or -1 on timeout.
+    long WaitExit(DWORD timeout_ms = 10000);
+    bool Running() const;
+    // Windows of the process with the given caption that are visible.
+    HWND FindWindowOfProcess(const char* caption, bool message_box) const;
+
+    HWND dialog() const { return dialog_; }
+    DWORD pid() const { return pi_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION pi_ = {};
+    HWND dialog_ = nullptr;
+};
