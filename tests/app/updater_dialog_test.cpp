@@ -1,7 +1,6 @@
 #include "app/updater_dialog.h"
 
 #include <commctrl.h>
-#include <shlobj.h>
 #include <string.h>
 
 #include <string>
@@ -177,13 +176,15 @@ TEST_F(UpdaterDialogTest, BrowseReplacesTheFolderOnlyWhenOneIsChosen)
     EXPECT_STREQ("C:\\Program Files\\表示", text);
     EXPECT_STREQ("C:\\Program Files\\表示", UpdateState.install_dir);
 
+    bool selected = false;
     DialogDriver choose([&](DialogDriver& d) {
         HWND chooser = d.WaitDialog();
-        SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, (LPARAM)target.path().c_str());
+        selected = SelectInFolderBrowser(chooser, target.path());
         Press(chooser, IDOK);
     });
     Send(WM_COMMAND, IDC_BROWSE);
     choose.Finish();
+    ASSERT_TRUE(selected);
     GetDlgItemTextA(dialog, IDC_INSTALL_DIR, text, sizeof text);
     EXPECT_EQ(target.path(), text);
     EXPECT_EQ(target.path(), UpdateState.install_dir);  // whole, no character dropped

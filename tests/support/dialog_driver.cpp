@@ -1,5 +1,8 @@
 #include "tests/support/dialog_driver.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
+
 #include <vector>
 
 static BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM lparam)
@@ -117,4 +120,30 @@ std::string AskText(HWND dialog, UINT msg)
     char buf[1024] = "";
     SendMessageA(dialog, msg, sizeof buf, (LPARAM)buf);
     return buf;
+}
+
+static std::string SelectedTreeText(HWND browser)
+{
+    HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    char text[MAX_PATH] = "";
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    if (item.hItem)
+        SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&item);
+    return text;
+}
+
+bool SelectInFolderBrowser(HWND browser, const std::string& path)
+{
+    std::string name = path.substr(path.find_last_of('\\') + 1);
+    for (int i = 0; i < 100; i++) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)path.c_str());
+        if (SelectedTreeText(browser) == name)
+            return true;
+        Sleep(100);
+    }
+    return false;
 }

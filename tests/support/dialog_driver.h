@@ -50,3 +50,7 @@ void Press(HWND dialog, int id);
 // Sends a message whose reply is a text in a buffer of 1,024 bytes
 // (CDM_GETFOLDERPATH, CDM_GETSPEC).
 std::string AskText(HWND dialog, UINT msg);
+// Selects the folder path in a folder browser and waits until its tree shows
+// it selected (a browser just shown may still be filling its tree and drop
+// an early selection). True when the selection took.
+bool SelectInFolderBrowser(HWND browser, const std::string& path);

@@ -293,13 +293,15 @@ TEST_F(ChoosersTest, FolderChooserNeitherReadsNorWritesPastAPathsSize)
     EXPECT_EQ(0, memcmp(before, path, sizeof path));
 
     std::string target = dir.path();
+    bool selected = false;
     DialogDriver choose([&](DialogDriver& d) {
         HWND dialog = d.WaitDialog();
-        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, (LPARAM)target.c_str());
+        selected = SelectInFolderBrowser(dialog, target);
         Press(dialog, IDOK);
     });
     EXPECT_EQ(1, ChooseFolder(nullptr, path));
     choose.Finish();
+    ASSERT_TRUE(selected);
     EXPECT_EQ(target, std::string(path));
     EXPECT_EQ(0, memcmp(before + 260, path + 260, sizeof path - 260));
 }
