@@ -147,3 +147,11 @@ bool SelectInFolderBrowser(HWND browser, const std::string& path)
     }
     return false;
 }
+
+std::string FolderBrowserSelection(HWND browser)
+{
+    std::string text;
+    for (int i = 0; i < 100 && (text = SelectedTreeText(browser)).empty(); i++)
+        Sleep(100);
+    return text;
+}

@@ -54,3 +54,6 @@ std::string AskText(HWND dialog, UINT msg);
 // it selected (a browser just shown may still be filling its tree and drop
 // an early selection). True when the selection took.
 bool SelectInFolderBrowser(HWND browser, const std::string& path);
+// The name of the folder selected in a folder browser, once it has one
+// (waits up to 10 seconds); "" when none.
+std::string FolderBrowserSelection(HWND browser);

@@ -254,9 +254,7 @@ TEST_F(ChoosersTest, FolderChooserStartsAtTheBuffersFolderAndWritesOnlyAChoice)
     std::string selected;
     DialogDriver cancel([&](DialogDriver& d) {
         HWND dialog = d.WaitDialog();
-        if (dialog)
-            selected = ItemText(TreeOf(dialog), (HTREEITEM)SendMessageA(
-                TreeOf(dialog), TVM_GETNEXTITEM, TVGN_CARET, 0));
+        selected = FolderBrowserSelection(dialog);
         Press(dialog, IDCANCEL);
     });
     EXPECT_EQ(0, ChooseFolder(nullptr, path));
@@ -267,7 +265,8 @@ TEST_F(ChoosersTest, FolderChooserStartsAtTheBuffersFolderAndWritesOnlyAChoice)
     bool clicked = false;
     DialogDriver choose([&](DialogDriver& d) {
         HWND dialog = d.WaitDialog();
-        clicked = dialog && SelectChild(TreeOf(dialog), "sub");
+        clicked = dialog && FolderBrowserSelection(dialog) == "表" &&
+                  SelectChild(TreeOf(dialog), "sub");
         Press(dialog, IDOK);
     });
     EXPECT_EQ(1, ChooseFolder(nullptr, path));
