@@ -25,13 +25,13 @@ bool RunUnixCommand(const std::string& command)
     std::string line = command;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return false;
-    WaitForSingleObject(pi.hProcess, 10000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
+    PROCESS_INFORMATION pi = {};
+    // Wine reports success for a Unix program but fills pi with leftovers of
+    // its own stack, which can be the values of live handles of this process
+    // (closing them broke every later named object). So pi is neither waited
+    // on nor closed; callers wait for the command's effect instead.
+    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi) != FALSE;
 }
 
 // Waits until path's presence is as wanted: Wine may start a Unix program
@@ -96,6 +96,7 @@ bool MapDrive(char letter, const std::string& folder)
 void UnmapDrive(char letter)
 {
     std::string devices = DosDevices();
-    if (!devices.empty())
-        RunUnixCommand("Z:\\bin\\rm -f " + Quoted(devices + std::string(1, (char)(letter | 0x20)) + ":"));
+    if (!devices.empty() &&
+        RunUnixCommand("Z:\\bin\\rm -f " + Quoted(devices + std::string(1, (char)(letter | 0x20)) + ":")))
+        AwaitPresence(std::string(1, letter) + ":\\", false);  // a later mapping must not meet this one
 }

@@ -7,7 +7,9 @@
 
 // Unix path of a Windows path, or "" when not under Wine.
 std::string UnixPathOf(const std::string& path);
-// Runs a Unix command line (its program given as a Unix path) and waits for it.
+// Starts a Unix command line (its program given as a Unix path). Does not
+// wait for it: Wine gives no process handle for a Unix program, so callers
+// wait for the command's effect.
 bool RunUnixCommand(const std::string& command);
 // Creates link as a Unix symbolic link to the folder target. Returns true once
 // the link is visible to Windows calls.

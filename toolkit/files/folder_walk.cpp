@@ -44,3 +44,15 @@ int JoinPath(char* path, int size, const char* folder, const char* name)
     }
     return 0;
 }
+
+int ConcatPath(char* path, int size, const char* first, const char* second, const char* third)
+{
+    const char* parts[] = {first, second, third};
+    int used = 0;
+    for (const char* part : parts) {
+        if (!DbcsCopyCut(path + used, size - used, part))
+            return 0;
+        used += (int)strlen(path + used);
+    }
+    return 1;
+}

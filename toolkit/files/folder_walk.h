@@ -37,3 +37,9 @@ HANDLE WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData);
 // Returns 1 when the whole path fits; otherwise 0, and path holds the joined
 // text cut at a character boundary (good for messages, never for use).
 int JoinPath(char* path, int size, const char* folder, const char* name);
+
+// Writes first, second and third one after another ("%s%s%s") into path,
+// which holds size bytes (size >= 1). Returns 1 when the whole text fits;
+// otherwise 0, and path holds the text cut at a character boundary (never
+// for use).
+int ConcatPath(char* path, int size, const char* first, const char* second, const char* third);
