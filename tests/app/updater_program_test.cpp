@@ -207,3 +207,22 @@ TEST_F(UpdaterProgram, FailureLinesAreInViewAtTheEndOfALongLog)
     EXPECT_LT(y, client.bottom);
     Quit();
 }
+
+TEST(UpdaterManifest, AsksForHighestAvailableAndNamesTheSupportedSystems)
+{
+    // Without a manifest a 32-bit program writing under Program Files would
+    // be virtualised into the user's VirtualStore and report success.
+    HMODULE exe = LoadLibraryExA(UpdateExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, exe) << GetLastError();
+    HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(1), (LPCSTR)RT_MANIFEST);
+    ASSERT_NE(nullptr, found) << GetLastError();
+    std::string manifest((const char*)LockResource(LoadResource(exe, found)),
+                         SizeofResource(exe, found));
+    FreeLibrary(exe);
+    EXPECT_NE(std::string::npos, manifest.find("level=\"highestAvailable\""));
+    for (const char* os : {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+        EXPECT_NE(std::string::npos, manifest.find(os)) << os;
+    EXPECT_EQ(std::string::npos, manifest.find("Common-Controls"));  // no visual styles
+}
