@@ -17,10 +17,10 @@ int UpdateTick()
     case StartRequested: {
         char buf[WalkPathSize];
         // Without a working folder, or when the source root does not fit, the
-        // root is passed on empty, which CopyWalkerInit refuses: the run then
-        // reports a failure instead of copying from some other folder.
-        if (UpdateState.work_dir[0] == 0 ||
-            !JoinPath(buf, sizeof buf, UpdateState.work_dir, "patch"))
+        // join is refused and the root passed on empty, which CopyWalkerInit
+        // refuses too: the run then reports a failure instead of copying from
+        // some other folder.
+        if (!JoinPath(buf, sizeof buf, UpdateState.work_dir, "patch"))
             buf[0] = 0;
         CopyWalkerInit(buf, UpdateState.install_dir, 0, &UpdateState.walker);
         UpdateState.phase = Copying;

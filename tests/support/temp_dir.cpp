@@ -1,18 +1,24 @@
 #include "tests/support/temp_dir.h"
 
+#include <stdio.h>
+
 TempDir::TempDir()
 {
     static int counter;
     char base[MAX_PATH];
     GetTempPathA(sizeof base, base);
-    for (;;) {
+    for (int attempt = 0; attempt < 1000; attempt++) {
         char name[MAX_PATH + 64];
         wsprintfA(name, "%supdtest-%lu-%d", base, GetCurrentProcessId(), ++counter);
         if (CreateDirectoryA(name, nullptr)) {
             path_ = name;
-            break;
+            return;
         }
     }
+    // Going on without the folder would aim the tests at other paths.
+    fprintf(stderr, "FATAL: no temporary folder can be made under %s (%lu)\n", base,
+            GetLastError());
+    ExitProcess(3);
 }
 
 TempDir::~TempDir() { RemoveTreeForTest(path_); }
@@ -73,6 +79,8 @@ bool FileIsThere(const std::string& path)
 
 void RemoveTreeForTest(const std::string& path)
 {
+    if (path.empty())
+        return;  // "\*" would be the root of the current drive
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {

@@ -17,9 +17,3 @@ LogWindow::LogWindow()
 
 LogWindow::~LogWindow() { DestroyWindow(hwnd_); }
 
-void PumpMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-}

@@ -18,6 +18,3 @@ public:
 private:
     HWND hwnd_;
 };
-
-// Dispatches every message waiting for this thread.
-void PumpMessages();

@@ -46,10 +46,6 @@ static bool AwaitPresence(const std::string& path, bool present)
     return false;
 }
 
-// Wine starts Unix programs without a shell: arguments are split at spaces
-// and taken literally, so paths given here must hold no spaces.
-static std::string Quoted(const std::string& text) { return text; }
-
 bool MakeFolderLink(const std::string& target, const std::string& link)
 {
     std::string from = UnixPathOf(target);
@@ -57,14 +53,14 @@ bool MakeFolderLink(const std::string& target, const std::string& link)
     std::string to = UnixPathOf(link.substr(0, cut)) + "/" + link.substr(cut + 1);
     if (from.empty() || to.size() <= 1)
         return false;
-    return RunUnixCommand("Z:\\bin\\ln -s " + Quoted(from) + " " + Quoted(to)) &&
+    return RunUnixCommand("Z:\\bin\\ln -s " + from + " " + to) &&
            AwaitPresence(link, true);
 }
 
 bool RemoveFolderLink(const std::string& link)
 {
     std::string path = UnixPathOf(link);
-    return !path.empty() && RunUnixCommand("Z:\\bin\\rm -f " + Quoted(path)) &&
+    return !path.empty() && RunUnixCommand("Z:\\bin\\rm -f " + path) &&
            AwaitPresence(link, false);
 }
 
@@ -83,7 +79,7 @@ bool MapDrive(char letter, const std::string& folder)
         return false;
     std::string drive = std::string(1, (char)(letter | 0x20)) + ":";
     std::string root = std::string(1, letter) + ":\\";
-    if (!RunUnixCommand("Z:\\bin\\ln -sfn " + Quoted(from) + " " + Quoted(devices + drive)))
+    if (!RunUnixCommand("Z:\\bin\\ln -sfn " + from + " " + devices + drive))
         return false;
     for (int i = 0; i < 200; i++) {
         if (GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -97,6 +93,6 @@ void UnmapDrive(char letter)
 {
     std::string devices = DosDevices();
     if (!devices.empty() &&
-        RunUnixCommand("Z:\\bin\\rm -f " + Quoted(devices + std::string(1, (char)(letter | 0x20)) + ":")))
+        RunUnixCommand("Z:\\bin\\rm -f " + devices + std::string(1, (char)(letter | 0x20)) + ":"))
         AwaitPresence(std::string(1, letter) + ":\\", false);  // a later mapping must not meet this one
 }

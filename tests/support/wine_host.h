@@ -9,7 +9,9 @@
 std::string UnixPathOf(const std::string& path);
 // Starts a Unix command line (its program given as a Unix path). Does not
 // wait for it: Wine gives no process handle for a Unix program, so callers
-// wait for the command's effect.
+// wait for the command's effect. Wine starts it without a shell: arguments
+// are split at spaces and taken literally, so the paths given to the helpers
+// below must hold no spaces.
 bool RunUnixCommand(const std::string& command);
 // Creates link as a Unix symbolic link to the folder target. Returns true once
 // the link is visible to Windows calls.

@@ -29,13 +29,13 @@ int JoinPath(char* path, int size, const char* folder, const char* name)
 {
     size_t folder_len = strlen(folder);
     size_t name_len = strlen(name);
-    if (folder_len + 1 + name_len < (size_t)size) {
+    if (folder_len > 0 && folder_len + 1 + name_len < (size_t)size) {
         memcpy(path, folder, folder_len);
         path[folder_len] = '\\';
         memcpy(path + folder_len + 1, name, name_len + 1);
         return 1;
     }
-    // Too long: build the cut text for messages. The folder alone may not fit.
+    // Refused: build the cut text for messages. The folder alone may not fit.
     if (!DbcsCopyCut(path, size, folder))
         return 0;
     if (folder_len + 1 < (size_t)size) {

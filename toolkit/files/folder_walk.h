@@ -29,13 +29,15 @@ int WalkEntryKindOf(const WIN32_FIND_DATAA* FindFileData);
 
 // Opens the listing of folder with the pattern "%s\*.*", the first entry in
 // FindFileData. Returns the search handle (caller closes it with FindClose),
-// or INVALID_HANDLE_VALUE when the pattern does not fit WalkPathSize bytes or
-// the folder cannot be listed.
+// or INVALID_HANDLE_VALUE when folder is empty, the pattern does not fit
+// WalkPathSize bytes or the folder cannot be listed.
 HANDLE WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData);
 
 // Joins folder and name as "%s\%s" into path, which holds size bytes.
 // Returns 1 when the whole path fits; otherwise 0, and path holds the joined
-// text cut at a character boundary (good for messages, never for use).
+// text cut at a character boundary (good for messages, never for use). An
+// empty folder is refused the same way: "\name" would stand for the root of
+// the current drive, so no walk can be led there by a missing folder.
 int JoinPath(char* path, int size, const char* folder, const char* name);
 
 // Writes first, second and third one after another ("%s%s%s") into path,
