@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "app/update_state.h"
-#include "bench/iat_counter.h"
+#include "tests/support/import_hook.h"
 #include "res/resource.h"
 
 static const int Folders = 50;
