@@ -7,9 +7,7 @@ int DbcsIsLeadByte(unsigned char c)
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
-// Length of the character starting at text: 1 or 2; 0 at the terminator or
-// at a lead byte whose second byte is missing.
-static int CharLength(const char* text)
+int DbcsCharLength(const char* text)
 {
     if (text[0] == 0)
         return 0;
@@ -22,7 +20,7 @@ int DbcsFitLength(const char* text, int max_len)
 {
     int len = 0;
     for (;;) {
-        int n = CharLength(text + len);
+        int n = DbcsCharLength(text + len);
         if (n == 0 || len + n > max_len)
             return len;
         len += n;
@@ -40,7 +38,7 @@ int DbcsCopyCut(char* dst, int dst_size, const char* src)
 const char* DbcsFindLastChar(const char* text, char c)
 {
     const char* found = 0;
-    for (int n; (n = CharLength(text)) != 0; text += n) {
+    for (int n; (n = DbcsCharLength(text)) != 0; text += n) {
         if (n == 1 && *text == c)
             found = text;
     }

@@ -7,6 +7,11 @@
 // Returns 1 when c opens a two-byte character of code page 932, else 0.
 int DbcsIsLeadByte(unsigned char c);
 
+// Returns the length in bytes of the character that starts at text: 1 or 2;
+// 0 at the terminator, and 0 at a lead byte whose second byte is the
+// terminator (half of a character cut elsewhere, which ends the text).
+int DbcsCharLength(const char* text);
+
 // Returns the length in bytes of the longest start of text that holds at most
 // max_len bytes and ends on a character boundary. A lead byte at the very end
 // of text, without its second byte (half of a character cut elsewhere), is
