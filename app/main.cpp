@@ -14,22 +14,26 @@
 #include "toolkit/system/trace.h"
 
 // Finds the installation folder and brings up the dialog. Ends the process
-// with code 0 when the installation information is missing or empty, and
-// with code 1 when the dialog cannot be created.
+// with code 0 when the installation information is missing or names no
+// folder, and with code 1 when the dialog cannot be created.
 void InitUpdater(HINSTANCE instance)
 {
     char* install_dir = UpdateState.install_dir;
     memset(install_dir, 0, sizeof UpdateState.install_dir);
     SelectRegKey("SoftWare\\Pelto\\Kivari Quilmar");
-    // A value that does not fit the buffer is refused by the read.
-    if (ReadRegText("InstallDir", install_dir, sizeof UpdateState.install_dir) != 0 ||
-        install_dir[0] == 0) {
+    // A value that does not fit the buffer is refused by the read, which
+    // then leaves install_dir empty.
+    if (ReadRegText("InstallDir", install_dir, sizeof UpdateState.install_dir) == 0) {
+        // The stored value ends in a backslash, which goes; so does whatever
+        // other character stands last, whole.
+        install_dir[DbcsFitLength(install_dir, (int)strlen(install_dir) - 1)] = 0;
+    }
+    // An empty value, or one of a single character, names no folder: the
+    // runs would have no target.
+    if (install_dir[0] == 0) {
         ShowWarning(nullptr, "Kivari Quilmar のインストール情報が見つかりません。");
         exit(0);
     }
-    // The stored value ends in a backslash, which goes; so does whatever
-    // other character stands last, whole.
-    install_dir[DbcsFitLength(install_dir, (int)strlen(install_dir) - 1)] = 0;
 
     UpdateState.dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_UPDATER), nullptr,
                                             UpdaterDlgProc, 0);

@@ -96,7 +96,9 @@ TEST_F(UpdaterProgram, RunCopiesThePatchOfTheCurrentDirectory)
 
 TEST_F(UpdaterProgram, MissingEmptyOrOverlongInstallDirEndsWithTheWarning)
 {
-    std::string values[] = {"<missing>", "", "C:\\" + std::string(1100, 'x') + "\\"};
+    // One character is empty once the last one is dropped.
+    std::string values[] = {"<missing>", "", "\\", "C", "表",
+                            "C:\\" + std::string(1100, 'x') + "\\"};
     for (const std::string& value : values) {
         SCOPED_TRACE(value.substr(0, 20));
         EraseInstallDir();
