@@ -53,9 +53,10 @@ int CopyWalkerVisit(const char* src_folder, const char* dst_folder, CopyWalker* 
     char dst_buf[WalkPathSize];
     WIN32_FIND_DATAA FindFileData;
 
-    HANDLE find = WalkOpen(src_folder, &FindFileData);
-    if (find == INVALID_HANDLE_VALUE)
-        return -1;
+    HANDLE find;
+    int opened = WalkOpen(src_folder, &FindFileData, &find);
+    if (opened != WalkOpened)
+        return opened == WalkEmpty ? 0 : -1;
     int reached = 0;
     do {
         int kind = WalkEntryKindOf(&FindFileData);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/listing_hook.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/trace_listener.h"
 #include "tests/support/wine_host.h"
@@ -56,9 +57,16 @@ TEST_F(CopyWalkerTest, CopiesOneFilePerStepInWalkOrder)
         EXPECT_EQ(ReadFileText(src + "\\" + name), ReadFileText(dst + "\\" + name)) << name;
     EXPECT_TRUE(FolderExists(dst + "\\empty\\inner"));  // made by the final step
 
-    // A second run over the same walker starts from the first file again.
+    // A second run over the same walker starts from the first file again,
+    // this time where listings hold no "." and "..", so that the empty
+    // folders' listings fail with ERROR_FILE_NOT_FOUND: still no failure.
+    ASSERT_TRUE(RemoveDirectoryA((dst + "\\empty\\inner").c_str()));
+    ListingHook dotless(ListingHook::NoDotEntries);
+    ASSERT_TRUE(dotless.ok());
     ASSERT_EQ(1, CopyWalkerInit(src.c_str(), dst.c_str(), 0, &walker));
     EXPECT_EQ(expected, RunAll());
+    EXPECT_EQ(0, walker.failed);
+    EXPECT_TRUE(FolderExists(dst + "\\empty\\inner"));
 }
 
 TEST_F(CopyWalkerTest, FoldersWithFurtherAttributeBitsAreWalkedInto)

@@ -16,15 +16,17 @@ static int DeleteListedFile(const char* path, DWORD attributes)
 }
 
 // Removes everything under folder and then folder; returns the platform's
-// result of that last removal, or 0 when folder cannot be listed.
+// result of that last removal, or 0 when folder cannot be listed (an empty
+// listing is no failure).
 static int RemoveLevel(const char* folder)
 {
     char src_buf[WalkPathSize];
     WIN32_FIND_DATAA FindFileData;
 
-    HANDLE find = WalkOpen(folder, &FindFileData);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
+    HANDLE find;
+    int opened = WalkOpen(folder, &FindFileData, &find);
+    if (opened != WalkOpened)
+        return opened == WalkEmpty ? RemoveDirectoryA(folder) : 0;
     do {
         int kind = WalkEntryKindOf(&FindFileData);
         if (kind == WalkSkip)
@@ -57,16 +59,18 @@ int FolderRemoveTree(const char* folder)
     return RemoveLevel(folder);
 }
 
-// Copies everything under src into dst; returns 0 when src cannot be listed.
+// Copies everything under src into dst; returns 0 when src cannot be listed
+// (an empty listing is no failure).
 static int CopyLevel(const char* src, const char* dst, int fail_if_exists)
 {
     char src_buf[WalkPathSize];
     char dst_buf[WalkPathSize];
     WIN32_FIND_DATAA FindFileData;
 
-    HANDLE find = WalkOpen(src, &FindFileData);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
+    HANDLE find;
+    int opened = WalkOpen(src, &FindFileData, &find);
+    if (opened != WalkOpened)
+        return opened == WalkEmpty;
     do {
         int kind = WalkEntryKindOf(&FindFileData);
         if (kind == WalkSkip)

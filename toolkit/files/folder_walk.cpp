@@ -17,12 +17,23 @@ int WalkEntryKindOf(const WIN32_FIND_DATAA* FindFileData)
     return WalkFolder;
 }
 
-HANDLE WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData)
+int WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData, HANDLE* find)
 {
     char pattern[WalkPathSize];
+    *find = INVALID_HANDLE_VALUE;
     if (!JoinPath(pattern, sizeof pattern, folder, "*.*"))
-        return INVALID_HANDLE_VALUE;
-    return FindFirstFileA(pattern, FindFileData);
+        return WalkUnlisted;
+    *find = FindFirstFileA(pattern, FindFileData);
+    if (*find != INVALID_HANDLE_VALUE)
+        return WalkOpened;
+    // No entry at all. A missing folder gives ERROR_PATH_NOT_FOUND as a rule,
+    // but the code alone does not prove that the folder is there.
+    if (GetLastError() != ERROR_FILE_NOT_FOUND)
+        return WalkUnlisted;
+    DWORD attributes = GetFileAttributesA(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return WalkUnlisted;
+    return WalkEmpty;
 }
 
 int JoinPath(char* path, int size, const char* folder, const char* name)

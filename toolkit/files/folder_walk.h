@@ -9,7 +9,12 @@
 //   bits (read-only, hidden, system, archive);
 // - a folder that is a reparse point (0x400: junction, mount point, symbolic
 //   link) is never descended into, so a link cannot lead a walk out of its
-//   tree or round in a loop.
+//   tree or round in a loop;
+// - a listing that fails with ERROR_FILE_NOT_FOUND on a folder that exists
+//   is an empty listing, not a failure: a file system that gives no "." and
+//   ".." entries (some network shares) lists every empty folder that way
+//   (WalkOpen tells the two apart; the file search need not, as it reports
+//   nothing of a folder that it cannot list).
 
 #include <windows.h>
 
@@ -27,11 +32,20 @@ enum WalkEntryKind {
 // Returns the WalkEntryKind of a listing entry.
 int WalkEntryKindOf(const WIN32_FIND_DATAA* FindFileData);
 
-// Opens the listing of folder with the pattern "%s\*.*", the first entry in
-// FindFileData. Returns the search handle (caller closes it with FindClose),
-// or INVALID_HANDLE_VALUE when folder is empty, the pattern does not fit
-// WalkPathSize bytes or the folder cannot be listed.
-HANDLE WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData);
+// What opening a listing gave.
+enum WalkOpenResult {
+    WalkUnlisted = -1,  // the folder cannot be listed
+    WalkEmpty = 0,      // the listing has no entry at all
+    WalkOpened = 1,     // the listing is open
+};
+
+// Opens the listing of folder with the pattern "%s\*.*". Returns WalkOpened
+// with the search handle in *find (caller closes it with FindClose) and the
+// first entry in FindFileData; WalkEmpty when the listing has no entry at
+// all; WalkUnlisted when folder is empty, the pattern does not fit
+// WalkPathSize bytes or the folder cannot be listed. *find is
+// INVALID_HANDLE_VALUE unless the listing is open.
+int WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData, HANDLE* find);
 
 // Joins folder and name as "%s\%s" into path, which holds size bytes.
 // Returns 1 when the whole path fits; otherwise 0, and path holds the joined

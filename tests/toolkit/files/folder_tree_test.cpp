@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/box_watcher.h"
+#include "tests/support/listing_hook.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/trace_listener.h"
 #include "tests/support/wine_host.h"
@@ -107,4 +108,23 @@ TEST(FolderCopyTree, CopiesFilesAndFoldersTracesEachEntryNeverFollowsLinks)
         EXPECT_EQ(1023u, line.size());
     CopyTraced(dir / "missing", dst, 0, 0);
     RemoveFolderLink(src + "\\lnk");
+}
+
+TEST(FolderTree, EmptyFoldersWithoutDotEntriesAreNoFailure)
+{
+    TempDir dir;
+    std::string t = dir / "T", d = dir / "D";
+    WriteFileText(t + "\\a\\f.dat", "f");
+    MakeFolders(t + "\\a\\empty");
+    MakeFolders(t + "\\b");
+    MakeFolders(d);
+    ListingHook dotless(ListingHook::NoDotEntries);
+    ASSERT_TRUE(dotless.ok());
+    EXPECT_EQ(std::vector<std::string>{d + "\\a\\f.dat\n"}, CopyTraced(t, d, 0));
+    EXPECT_TRUE(FolderExists(d + "\\a\\empty"));
+    EXPECT_TRUE(CopyTraced(t + "\\b", d, 0).empty());  // an empty top folder is listed too
+    BoxWatcher watcher(IDOK);
+    EXPECT_NE(0, FolderRemoveTree(t.c_str()));
+    EXPECT_EQ(std::vector<std::string>{}, Texts(watcher));
+    EXPECT_FALSE(FolderExists(t));
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/listing_hook.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wine_host.h"
 
@@ -63,12 +64,14 @@ TEST(FolderWalk, JoinRefusesWhatDoesNotFit)
     EXPECT_EQ('Z', path[WalkPathSize]);
 }
 
-static std::set<std::string> ListNames(const std::string& folder, DWORD* first_error = nullptr)
+static std::set<std::string> ListNames(const std::string& folder, DWORD* first_error = nullptr,
+                                       int expected = WalkOpened)
 {
     std::set<std::string> names;
     WIN32_FIND_DATAA FindFileData;
+    HANDLE find;
     SetLastError(0xdeadbeef);
-    HANDLE find = WalkOpen(folder.c_str(), &FindFileData);
+    EXPECT_EQ(expected, WalkOpen(folder.c_str(), &FindFileData, &find)) << folder.substr(0, 60);
     if (first_error)
         *first_error = GetLastError();
     if (find == INVALID_HANDLE_VALUE)
@@ -96,8 +99,17 @@ TEST(FolderWalk, OpenFailsOnMissingAndOverlongFolders)
 {
     TempDir dir;
     DWORD error = 0;
-    EXPECT_TRUE(ListNames(dir / "missing", &error).empty());
+    EXPECT_TRUE(ListNames(dir / "missing", &error, WalkUnlisted).empty());
     EXPECT_NE(0xdeadbeefu, error);
     std::string overlong = dir.path() + "\\" + std::string(1100, 'x');
-    EXPECT_TRUE(ListNames(overlong).empty());
+    EXPECT_TRUE(ListNames(overlong, nullptr, WalkUnlisted).empty());
+    // Where listings hold no "." and "..", an empty folder has no entry at
+    // all; a file or a missing folder is still no folder.
+    MakeFolders(dir / "empty");
+    WriteFileText(dir / "file", "f");
+    ListingHook dotless(ListingHook::NoDotEntries);
+    ASSERT_TRUE(dotless.ok());
+    EXPECT_TRUE(ListNames(dir / "empty", nullptr, WalkEmpty).empty());
+    EXPECT_TRUE(ListNames(dir / "file", nullptr, WalkUnlisted).empty());
+    EXPECT_TRUE(ListNames(dir / "missing", nullptr, WalkUnlisted).empty());
 }
