@@ -80,11 +80,13 @@ static int CopyLevel(const char* src, const char* dst, int fail_if_exists)
         int dst_fits = JoinPath(dst_buf, sizeof dst_buf, dst, name);
         if (src_fits && dst_fits && kind == WalkFolder) {
             CreateDirectoryA(dst_buf, 0);  // an existing folder is no failure
-            CopyLevel(src_buf, dst_buf, fail_if_exists);
-            continue;
-        }
-        if (src_fits && dst_fits && kind == WalkFile)
+            if (CopyLevel(src_buf, dst_buf, fail_if_exists))
+                continue;
+            // Not listed (its listing pattern may not fit even where its path
+            // does): traced like any other entry that is not copied.
+        } else if (src_fits && dst_fits && kind == WalkFile) {
             CopyFileA(src_buf, dst_buf, fail_if_exists);
+        }
         TraceOut("%s\n", dst_buf);
     } while (FindNextFileA(find, &FindFileData));
     FindClose(find);

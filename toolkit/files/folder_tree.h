@@ -19,7 +19,8 @@ int FolderRemoveTree(const char* folder);
 // subfolders are created on the way, empty ones included. fail_if_exists is
 // handed to CopyFileA: nonzero keeps an existing target file, 0 overwrites
 // it. Traces "%s\n" with the target path of every file, copied or not, and
-// of every entry skipped (a link, which is not copied, or a path that does
-// not fit). Returns 1 when src could be listed, whatever failed below it; 0
-// when either path is null or empty or src cannot be listed.
+// of every entry skipped (a link, which is not copied, a path that does not
+// fit, or a subfolder that cannot be listed). Returns 1 when src could be
+// listed, whatever failed below it; 0 when either path is null or empty or
+// src cannot be listed.
 int FolderCopyTree(const char* src, const char* dst, int fail_if_exists);

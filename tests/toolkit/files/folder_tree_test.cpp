@@ -128,3 +128,23 @@ TEST(FolderTree, EmptyFoldersWithoutDotEntriesAreNoFailure)
     EXPECT_EQ(std::vector<std::string>{}, Texts(watcher));
     EXPECT_FALSE(FolderExists(t));
 }
+
+TEST(FolderCopyTree, SubfolderWhoseListingDoesNotFitIsTraced)
+{
+    // A source root of about 1,000 bytes that reaches a short folder through
+    // "\." steps, listed without the platform's 260-character limit.
+    TempDir dir;
+    std::string root = dir / "S", d = dir / "D";
+    while (root.size() < 999)
+        root += "\\.";
+    // Subfolders of 1,019 and 1,020 bytes: the listing pattern "%s\*.*" of
+    // the first takes 1,023 bytes and fits, that of the second does not.
+    std::string fits(1018 - root.size(), 'f'), too_long(1019 - root.size(), 't');
+    WriteFileText(dir / "S\\" + fits + "\\x", "x");
+    WriteFileText(dir / "S\\" + too_long + "\\x", "x");
+    MakeFolders(d);
+    ListingHook long_paths(ListingHook::NoPathLimit);
+    ASSERT_TRUE(long_paths.ok());
+    EXPECT_EQ((std::vector<std::string>{d + "\\" + fits + "\\x\n", d + "\\" + too_long + "\n"}),
+              CopyTraced(root, d, 0));
+}
