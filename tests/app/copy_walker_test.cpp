@@ -155,21 +155,18 @@ TEST_F(CopyWalkerTest, FailedCopiesAreCountedTracedAndTheRunGoesOn)
 
 TEST_F(CopyWalkerTest, ReadOnlyTargetIsNotOverwritten)
 {
-    std::string probe = dir / "probe.dat";
-    WriteFileText(probe, "p");
-    WriteFileText(dir / "probe-src.dat", "q");
-    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY);
-    BOOL platform_refuses = !CopyFileA((dir / "probe-src.dat").c_str(), probe.c_str(), FALSE);
-    if (!platform_refuses)
-        GTEST_SKIP() << "this platform lets CopyFileA overwrite a read-only file (Wine as root)";
-
     WriteFileText(src + "\\a.dat", "new");
+    WriteFileText(src + "\\b.dat", "new");
     WriteFileText(dst + "\\a.dat", "old");
-    SetFileAttributesA((dst + "\\a.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(SetFileAttributesA((dst + "\\a.dat").c_str(), FILE_ATTRIBUTE_READONLY));
+    // Wine as root would overwrite it; immutable, it refuses as Windows does.
+    ImmutableFile immutable(dst + "\\a.dat");
+    ASSERT_TRUE(immutable.ok()) << "chattr +i had no effect";
     CopyWalkerInit(src.c_str(), dst.c_str(), 0, &walker);
-    EXPECT_EQ(std::vector<std::string>{"a.dat"}, RunAll());
+    EXPECT_EQ(FilesInWalkOrder(src), RunAll());
     EXPECT_EQ(1, walker.failed);
     EXPECT_EQ("old", ReadFileText(dst + "\\a.dat"));
+    EXPECT_EQ("new", ReadFileText(dst + "\\b.dat"));
 }
 
 TEST_F(CopyWalkerTest, MissingEmptyAndOverlongRoots)

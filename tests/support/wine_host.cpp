@@ -96,3 +96,34 @@ void UnmapDrive(char letter)
         RunUnixCommand("Z:\\bin\\rm -f " + devices + std::string(1, (char)(letter | 0x20)) + ":"))
         AwaitPresence(std::string(1, letter) + ":\\", false);  // a later mapping must not meet this one
 }
+
+// Waits until path can (or cannot) be opened for writing.
+static bool AwaitWritable(const std::string& path, bool writable)
+{
+    for (int i = 0; i < 200; i++) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        if ((file != INVALID_HANDLE_VALUE) == writable)
+            return true;
+        Sleep(25);
+    }
+    return false;
+}
+
+ImmutableFile::ImmutableFile(const std::string& path) : path_(path)
+{
+    std::string unix_path = UnixPathOf(path);
+    ok_ = !unix_path.empty() && RunUnixCommand("Z:\\bin\\chattr +i " + unix_path) &&
+          AwaitWritable(path, false);
+}
+
+ImmutableFile::~ImmutableFile()
+{
+    // Always undone: the temporary folder could not be removed otherwise.
+    std::string unix_path = UnixPathOf(path_);
+    if (!unix_path.empty() && RunUnixCommand("Z:\\bin\\chattr -i " + unix_path))
+        AwaitWritable(path_, true);
+}

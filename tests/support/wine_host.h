@@ -23,3 +23,21 @@ bool RemoveFolderLink(const std::string& link);
 bool MapDrive(char letter, const std::string& folder);
 // Removes a mapping made by MapDrive.
 void UnmapDrive(char letter);
+
+// Makes a file immutable (chattr +i) while the object lives, so that even
+// root cannot write it: under Wine, CopyFileA onto it and CreateFileA for
+// writing then fail with ERROR_ACCESS_DENIED, as Windows refuses a read-only
+// file. (Wine as root writes a merely read-only file.)
+class ImmutableFile {
+public:
+    explicit ImmutableFile(const std::string& path);
+    ~ImmutableFile();
+    ImmutableFile(const ImmutableFile&) = delete;
+    ImmutableFile& operator=(const ImmutableFile&) = delete;
+    // True once the file refuses writing.
+    bool ok() const { return ok_; }
+
+private:
+    std::string path_;
+    bool ok_ = false;
+};
