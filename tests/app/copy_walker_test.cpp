@@ -178,16 +178,21 @@ TEST_F(CopyWalkerTest, MissingEmptyAndOverlongRoots)
     EXPECT_STREQ("kept", walker.current_name);
 
     // Refused roots: nothing is walked (an empty root would list the drive
-    // root) and the run counts as failed.
-    std::string overlong(1024, 'x');
-    EXPECT_EQ(0, CopyWalkerInit("", dst.c_str(), 0, &walker));
-    EXPECT_EQ(0, CopyWalkerStep(&walker));
-    EXPECT_EQ(1, walker.failed);
-    EXPECT_EQ(0, CopyWalkerInit(src.c_str(), "", 0, &walker));
-    EXPECT_EQ(0, CopyWalkerStep(&walker));
-    EXPECT_EQ(0, CopyWalkerInit(src.c_str(), overlong.c_str(), 0, &walker));
-    EXPECT_EQ(0, CopyWalkerStep(&walker));
-    EXPECT_EQ(1, walker.failed);
+    // root) and the run counts as failed. 1,023 bytes are the most a root
+    // may hold.
+    std::string longest(1023, 'x'), overlong(1024, 'x');
+    struct Case {
+        std::string src_root, dst_root;
+        int rc;
+    } cases[] = {{"", dst, 0},       {src, "", 0},      {overlong, dst, 0},
+                 {src, overlong, 0}, {longest, dst, 1}, {src, longest, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.src_root.size() * 10000 + c.dst_root.size());
+        EXPECT_EQ(c.rc, CopyWalkerInit(c.src_root.c_str(), c.dst_root.c_str(), 0, &walker));
+        EXPECT_EQ(c.rc ? c.src_root : "", walker.src_root);
+        EXPECT_EQ(0, CopyWalkerStep(&walker));
+        EXPECT_EQ(1 - c.rc, walker.failed);
+    }
     EXPECT_STREQ("kept", walker.current_name);
 }
 

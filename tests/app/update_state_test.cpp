@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_window.h"
+#include "tests/support/wine_host.h"
 
 static const char FailureLines[] =
     "[%d]個のファイルのコピーに失敗しました\r\n"
@@ -132,6 +133,22 @@ TEST_F(UpdateTickTest, MissingPatchReportsNoFiles)
     EXPECT_EQ(Block({}, Success(0)), UpdateState.log_text);
 }
 
+TEST_F(UpdateTickTest, WithoutAWorkingFolderNothingIsTakenFromTheDriveRoot)
+{
+    // "\patch" would name the folder patch at the root of the current drive.
+    WriteFileText(dir / "patch\\a.dat", "A");
+    ASSERT_TRUE(MapDrive('M', dir.path())) << "cannot map a drive letter under this Wine";
+    char old[MAX_PATH];
+    GetCurrentDirectoryA(sizeof old, old);
+    SetCurrentDirectoryA("M:\\");
+    UpdateState.work_dir[0] = 0;
+    Run();
+    SetCurrentDirectoryA(old);
+    UnmapDrive('M');
+    EXPECT_EQ(Block({}, Failure(1)), UpdateState.log_text);
+    EXPECT_FALSE(FileIsThere(dir / "inst\\a.dat"));
+}
+
 TEST_F(UpdateTickTest, FailedCopyGivesTheFourFailureLines)
 {
     WriteFileText(dir / "patch\\a.dat", "A");
@@ -189,11 +206,20 @@ TEST_F(UpdateTickTest, FullLogDropsWholeLinesFromItsBeginning)
         wsprintfA(log + len, "line %09d\r\n", lines++);
         len += 16;
     }
+    // 14 bytes are left: a line of 12 and CR LF fill them, and nothing goes.
+    LogPrintf(nullptr, "%s", std::string(12, 'a').c_str());
+    EXPECT_EQ((size_t)LogTextSize - 1, strlen(log));
+    EXPECT_EQ(log, strstr(log, "line 000000000\r\n"));
+    // A line of 14 and CR LF need exactly the first line's 16 bytes.
+    LogPrintf(nullptr, "%s", std::string(14, 'b').c_str());
+    EXPECT_EQ((size_t)LogTextSize - 1, strlen(log));
+    EXPECT_EQ(log, strstr(log, "line 000000001\r\n"));
+    // 37 bytes take three lines; then 18 bytes take one more.
     LogPrintf(nullptr, "[%d]個のファイルをコピーしました。", lines);
     LogPrintf(nullptr, "アップデート終了");
     std::string text = log;
     EXPECT_LE(text.size(), (size_t)LogTextSize - 1);
-    EXPECT_EQ(0u, text.find("line "));  // starts with a whole line
+    EXPECT_EQ(0u, text.find("line 000000005\r\n"));  // starts with a whole line
     char tail[128];
     wsprintfA(tail, "[%d]個のファイルをコピーしました。\r\nアップデート終了\r\n", lines);
     EXPECT_EQ(text.size() - strlen(tail), text.rfind(tail));

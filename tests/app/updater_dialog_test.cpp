@@ -192,14 +192,17 @@ TEST_F(UpdaterDialogTest, BrowseReplacesTheFolderOnlyWhenOneIsChosen)
 
 TEST_F(UpdaterDialogTest, PositionedAtThePointWithItsFrameAroundTheClientArea)
 {
-    ASSERT_TRUE(PositionDialog(dialog, 30, 40));
     RECT window, client;
-    GetWindowRect(dialog, &window);
     GetClientRect(dialog, &client);
+    ASSERT_TRUE(PositionDialog(dialog, 30, 40));
+    GetWindowRect(dialog, &window);
     EXPECT_EQ(30, window.left);
     EXPECT_EQ(40, window.top);
-    EXPECT_GT(window.right - window.left, client.right);
-    EXPECT_GT(window.bottom - window.top, client.bottom);
+    // The client area as it was, with the dialog frame on both sides and a
+    // caption button's height above.
+    EXPECT_EQ(client.right + 2 * GetSystemMetrics(SM_CXDLGFRAME), window.right - window.left);
+    EXPECT_EQ(client.bottom + GetSystemMetrics(SM_CYSIZE) + 2 * GetSystemMetrics(SM_CYDLGFRAME),
+              window.bottom - window.top);
 }
 
 TEST(ProgressBar, ResetGivesRangeStepAndPosition)

@@ -12,6 +12,17 @@ TEST(DbcsText, LiteralsAreCodePage932)
     EXPECT_STREQ("\x83\x5C", "ソ");
 }
 
+TEST(DbcsText, LeadBytesAreTheTwoRanges)
+{
+    struct Case {
+        unsigned char c;
+        int lead;
+    } cases[] = {{0x5C, 0}, {0x80, 0}, {0x81, 1}, {0x9F, 1}, {0xA0, 0},
+                 {0xDF, 0}, {0xE0, 1}, {0xFC, 1}, {0xFD, 0}, {0xFF, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(c.lead, DbcsIsLeadByte(c.c)) << std::hex << (int)c.c;
+}
+
 TEST(DbcsText, CutNeverSplitsACharacterNorWritesPastTheBuffer)
 {
     char dst[8];
@@ -47,4 +58,5 @@ TEST(DbcsText, LastBackslashIgnoresSecondBytes)
     EXPECT_EQ(nullptr, DbcsFindLastChar("表ソ", '\\'));
     const char* soft = "ソフト\\x";
     EXPECT_EQ(soft + 6, DbcsFindLastChar(soft, '\\'));
+    EXPECT_EQ(nullptr, DbcsFindLastChar("饅", '\\'));  // 0xE9 0x5C
 }

@@ -17,18 +17,21 @@ TEST(FileIo, RangesOffsetsAndWholeBlocks)
     const char* p = path.c_str();
     EXPECT_EQ(6u, FileWriteNew(p, "abcdef", 6));
     EXPECT_EQ(2u, FileWriteAt(p, "XY", 2, 2));
+    EXPECT_EQ(1u, FileWriteAt(p, "A", 0, 1));
     EXPECT_EQ(2u, FileWriteAt(p, "gh", 8, 2));   // past the end: a zero gap
     EXPECT_EQ(0u, FileWriteAt(p, "--", -2, 2));  // negative: not written at the start
     char buf[8];
     memset(buf, 'Z', sizeof buf);
+    EXPECT_EQ(3u, FileReadAt(p, buf, 0, 3));
+    EXPECT_EQ("AbXZZZZZ", std::string(buf, 8));
     EXPECT_EQ(2u, FileReadAt(p, buf, 8, 6));
     EXPECT_EQ(0u, FileReadAt(p, buf, 10, 4));
     EXPECT_EQ(0u, FileReadAt(p, buf, -1, 4));
-    EXPECT_EQ("ghZZZZZZ", std::string(buf, 8));
+    EXPECT_EQ("ghXZZZZZ", std::string(buf, 8));
     char* block = nullptr;
     ASSERT_EQ(10u, FileReadAll(p, &block));
     EXPECT_EQ(10u, GlobalSize(block));  // no terminator added
-    EXPECT_EQ(std::string("abXYef\0\0gh", 10), std::string(block, 10));
+    EXPECT_EQ(std::string("AbXYef\0\0gh", 10), std::string(block, 10));
     EXPECT_EQ(nullptr, GlobalFree(block));
     char sentinel;
     block = &sentinel;
@@ -67,8 +70,10 @@ TEST(FileIo, HoldersAndReadOnlyFilesDecideWhoMayOpen)
     const char* p = path.c_str();
     WriteFileText(path, "held");
     char buf[8];
-    // A reader sharing reading: reads go on; writes and the delete fail.
-    HANDLE holder = CreateFileA(p, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // A reader sharing everything: reads go on; writes and the delete fail,
+    // as they share nothing.
+    HANDLE holder = CreateFileA(p, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(4u, FileRead(p, buf, sizeof buf));
     EXPECT_EQ(0u, FileWriteNew(p, "x", 1) + FileWriteAt(p, "x", 0, 1) + FileAppend(p, "x", 1));
     EXPECT_EQ(0, FileDelete(p));

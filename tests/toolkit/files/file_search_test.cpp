@@ -77,7 +77,9 @@ TEST(Search, PathsSplitAtTheLastSeparatorAndOverlongPartsAreRefused)
     EXPECT_EQ(1, FileSearchBegin((top + std::string(255, 'n')).c_str(), 0, &search));
     EXPECT_EQ(0, FileSearchBegin((top + std::string(256, 'n')).c_str(), 0, &search));
     EXPECT_EQ(0, FileSearchNext(&search));
-    EXPECT_EQ(0, FileSearchBegin((std::string(1024, 'f') + "\\*").c_str(), 0, &search));
+    // The folder part, "\" included, holds at most 1,023 bytes.
+    EXPECT_EQ(1, FileSearchBegin((std::string(1022, 'f') + "\\*").c_str(), 0, &search));
+    EXPECT_EQ(0, FileSearchBegin((std::string(1023, 'f') + "\\*").c_str(), 0, &search));
 }
 
 TEST(Search, DriveRootLosesNoSubfolder)

@@ -52,9 +52,10 @@ TEST(FolderWalk, JoinRefusesWhatDoesNotFit)
     EXPECT_EQ('\\', path[1000]);
 
     memset(path, 'Z', sizeof path);
-    name += "表";  // one byte too many, and 表 must not be split
+    name.pop_back();
+    name += "表";  // 1,024 bytes: one too many, and 表 must not be split
     EXPECT_EQ(0, JoinPath(path, WalkPathSize, folder.c_str(), name.c_str()));
-    EXPECT_EQ(1023u, strlen(path));
+    EXPECT_EQ(1022u, strlen(path));
     EXPECT_EQ('Z', path[WalkPathSize]);
 
     std::string huge(1500, 'h');
