@@ -149,6 +149,30 @@ TEST_F(WindowPlaceTest, CentringWithoutOwner)
     EXPECT_EQ(-7, top);
 }
 
+// GetWindowRect refused for one window: that window is not centred.
+static HWND Unreadable;
+static void* RealGetWindowRect;
+static BOOL WINAPI RefuseGetWindowRect(HWND window, RECT* rc)
+{
+    if (window != Unreadable)
+        return ((BOOL(WINAPI*)(HWND, RECT*))RealGetWindowRect)(window, rc);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+TEST_F(WindowPlaceTest, UnreadableWindowIsNotCentred)
+{
+    TestWindow window("placed", 10, 20, 30, 40);
+    Unreadable = window.hwnd;
+    ASSERT_TRUE(HookImport("user32.dll", "GetWindowRect", (void*)RefuseGetWindowRect,
+                           &RealGetWindowRect));
+    int rc = PlaceWindow(window.hwnd, -1, -1);
+    RestoreImport((void*)RefuseGetWindowRect, RealGetWindowRect);
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ(10, window.Rect().left);
+    EXPECT_EQ(20, window.Rect().top);
+}
+
 TEST_F(WindowPlaceTest, ShownFollowsShowWindow)
 {
     TestWindow window("shown", 0, 0, 20, 20, WS_POPUP);
