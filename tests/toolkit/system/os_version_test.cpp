@@ -40,7 +40,6 @@ TEST(OsVersionTest, HandMadeRecords)
         {Record(2, 3, 51, 1057, "Service Pack 5"), 0, 0x000,
          "Windows NT3.51 (Build:1057) Service Pack 5 "},
         {Record(2, 7, 0, 1, ""), 1, 0x003, "Windows XP以降 7.0 (Build:1)  "},
-        {Record(2, 10, 0, 19045, ""), 1, 0x003, "Windows XP以降 10.0 (Build:19045)  "},
         {Record(1, 2, 0, 5, ""), 0, 0x100, "Windows 2.0 (Build:5)  "},
         {Record(1, 4, 9, 1, "x"), 0, 0x102, "Windows 95 4.9 (Build:1) x "},
         {Record(1, 4, 10, 1, "x"), 0, 0x102, "Windows 98 4.10 (Build:1) x "},
