@@ -229,12 +229,11 @@ struct GroupWalk {
     char local[256];
 };
 
-// Stores n bytes of src at index at of the walk's buffer, keeping room for
-// a terminator behind them. Returns 0 and marks the walk failed when the
-// buffer cannot grow.
+// Stores n bytes of src at index at of the walk's buffer, growing it when
+// needed. Returns 0 and marks the walk failed when it cannot grow.
 static int PutText(GroupWalk* walk, int at, const char* src, int n)
 {
-    int need = at + n + 1;
+    int need = at + n;
     if (need > walk->size) {
         if (need > 0x3FFFFFFF) {
             walk->failed = 1;

@@ -87,7 +87,7 @@ TEST(Expression, NestingBeyondTheBoundGivesZero)
     EXPECT_EQ(5, EvalExpr((open + "5" + close).c_str()));
     EXPECT_EQ(0, EvalExpr(("[" + open + "5" + close + "]").c_str()));
     EXPECT_EQ(0, EvalExpr(("1+" + open + "[5" + close + "]").c_str()));
-    EXPECT_EQ(0, EvalExpr(std::string(100000, '[').c_str()));
+    EXPECT_EQ(0, EvalExpr((std::string(100000, '[') + "5").c_str()));
     EXPECT_EQ(7, EvalExpr("7"));
 }
 

@@ -116,7 +116,7 @@ TEST(IntMath, LagrangeAt)
     const POINT parabola[] = {{0, 0}, {1, 1}, {2, 4}};
     EXPECT_DOUBLE_EQ(9.0, LagrangeAt(3.0, 2, parabola));
     EXPECT_DOUBLE_EQ(4.0, LagrangeAt(3.0, 0, parabola + 2));
-    EXPECT_DOUBLE_EQ(0.0, LagrangeAt(3.0, -1, parabola));
+    EXPECT_DOUBLE_EQ(0.0, LagrangeAt(3.0, -1, parabola + 2));
     const POINT same_x[] = {{1, 1}, {1, 2}};
     EXPECT_FALSE(isfinite(LagrangeAt(0.5, 1, same_x)));
     // xi - xj formed exactly: it spans 2^32 - 1 here.
