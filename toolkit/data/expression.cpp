@@ -257,15 +257,15 @@ static int PutText(GroupWalk* walk, int at, const char* src, int n)
 // Collects the level of the walk's text that starts at index pos into the
 // buffer from index at, evaluating each group on the way, and returns the
 // level's value. *end receives the index of the "]" that closes the level,
-// or of the end of the text. A two-byte character is copied whole, so its
-// second byte is never taken for a bracket.
+// or of the end of the text. A two-byte character is stepped over whole, so
+// its second byte is never taken for a bracket.
 static int EvalLevel(GroupWalk* walk, int pos, int at, int depth, int* end)
 {
     const char* text = walk->text;
     int len = at;
     int n;
-    while ((n = DbcsCharLength(text + pos)) != 0 && !(n == 1 && text[pos] == ']')) {
-        if (n == 2 || text[pos] != '[') {
+    while ((n = DbcsCharLength(text + pos)) != 0 && text[pos] != ']') {
+        if (text[pos] != '[') {
             if (!PutText(walk, len, text + pos, n))
                 return 0;
             len += n;
