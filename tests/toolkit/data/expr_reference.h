@@ -4,6 +4,7 @@
 // groups taken as operands, every step computed in 64 bits and reduced to 32.
 // It reads well-formed texts only (no stray characters, every "[" closed);
 // the tests check the toolkit against it and the benchmark times it.
+#include <string.h>
 
 // Keeps the low 32 bits of v as a signed value.
 inline long long RefLow32(long long v)
@@ -12,7 +13,7 @@ inline long long RefLow32(long long v)
     return v >= 0x80000000LL ? v - 0x100000000LL : v;
 }
 
-inline long long RefSum(const char*& p);
+inline long long RefChain(const char*& p, int level);
 
 inline long long RefOperand(const char*& p)
 {
@@ -21,55 +22,35 @@ inline long long RefOperand(const char*& p)
         negative = !negative;
     long long v = 0;
     if (*p == '[') {
-        p++;
-        v = RefSum(p);
-        if (*p == ']')
-            p++;
-    } else if (p[0] == '0' && p[1] == 'x') {
-        for (p += 2;; p++) {
-            char c = *p | 0x20;  // lower case for letters; digits unchanged
-            if (c >= '0' && c <= '9')
-                v = RefLow32(v * 16 + (c - '0'));
-            else if (c >= 'a' && c <= 'f')
-                v = RefLow32(v * 16 + (c - 'a' + 10));
-            else
-                break;
-        }
+        v = RefChain(++p, 0);
+        p += *p == ']';
     } else {
-        for (; *p >= '0' && *p <= '9'; p++)
-            v = RefLow32(v * 10 + (*p - '0'));
+        static const char digits[] = "0123456789abcdef";
+        int base = p[0] == '0' && p[1] == 'x' ? 16 : 10;
+        const char* d;
+        for (p += base == 16 ? 2 : 0; *p && (d = strchr(digits, *p | 0x20)) && d - digits < base; p++)
+            v = RefLow32(v * base + (d - digits));
     }
     return RefLow32(negative ? -v : v);
 }
 
-inline long long RefProduct(const char*& p)
+// Level 0 is a sum of products, level 1 a product of operands.
+inline long long RefChain(const char*& p, int level)
 {
-    long long v = RefOperand(p);
-    while (*p == '*' || *p == '/' || *p == '%') {
+    long long v = level ? RefOperand(p) : RefChain(p, 1);
+    while (*p && strchr(level ? "*/%" : "+-", *p)) {
         char op = *p++;
-        long long r = RefOperand(p);
-        if (op == '*')
-            v = RefLow32(v * r);
-        else if (r == 0)
-            v = 0;
+        long long r = level ? RefOperand(p) : RefChain(p, 1);
+        if (op == '+' || op == '-' || op == '*')
+            v = op == '+' ? v + r : op == '-' ? v - r : v * r;
         else
-            v = RefLow32(op == '/' ? v / r : v % r);
-    }
-    return v;
-}
-
-inline long long RefSum(const char*& p)
-{
-    long long v = RefProduct(p);
-    while (*p == '+' || *p == '-') {
-        char op = *p++;
-        long long r = RefProduct(p);
-        v = RefLow32(op == '+' ? v + r : v - r);
+            v = r == 0 ? 0 : op == '/' ? v / r : v % r;
+        v = RefLow32(v);
     }
     return v;
 }
 
 inline int RefEval(const char* text)
 {
-    return (int)RefSum(text);
+    return (int)RefChain(text, 0);
 }
