@@ -67,7 +67,7 @@ TEST(TextCompare, ScanTokenSplitsAtCharacterStarts)
     struct { const char* text; unsigned int delimiter; V tokens; } cases[] = {{"a,b,c", ',', V{"a", "b", "c"}},
         {",a,,", ',', V{"", "a", "", ""}}, {"表\\ソ\\能", '\\', V{"表", "ソ", "能"}}, {"ァ@x", '@', V{"ァ", "x"}},
         {"a　表　", 0x8140, V{"a", "表", ""}}, {"\x88\x81\x40x", 0x8140, V{"\x88\x81\x40x"}},
-        {"a\r\nb", 0x0D0A, V{"a", "b"}}, {"a\x81", 0x8100, V{"a\x81"}}};
+        {"a\r\nb", 0x0D0A, V{"a", "b"}}, {"a\x81", 0x8100, V{"a\x81"}}, {"表x", 0x95, V{"表x"}}};
     for (const auto& c : cases)
         EXPECT_EQ(c.tokens, Tokens(c.text, c.delimiter)) << c.text;
     char out[4] = "ZZZ";  // at the end every further call gives an empty token
