@@ -127,7 +127,7 @@ FileInfo SplitFormattedPath(FileInfo* info, const char* format, ...)
     }
     // Without a caller's record the split goes to one on this stack, so that
     // no two threads ever share one.
-    FileInfo workFileInfo;
+    FileInfo workFileInfo = {};
     if (!info)
         info = &workFileInfo;
     SplitPath(info, buf);

@@ -31,9 +31,7 @@ TEST(TextCompare, CaseCopiesChangeSingleByteLettersOnly)
 // Columns: sign of CompareNoCase, sign of ComparePrefix, ContainsText.
 TEST(TextCompare, Comparisons)
 {
-    std::string long1(2000, 'x'), long2 = long1, long3 = long1;
-    long2[1500] = 'Y';
-    long3[1500] = 'X';
+    std::string run(1500, 'x'), long1 = run + "x", long2 = run + "Y", long3 = run + "X";
     struct { const char *a, *b; int no_case, prefix, contains; } cases[] = {{"README", "readme", 0, -1, 0},
         {"Apple", "banana", -1, -1, 0}, {"[", "A", -1, 1, 0}, {"ア", "ヂ", -1, -1, 0}, {"ア", "A", 1, 1, 0},
         {"ｱ", "a", 1, 1, 0}, {"abcdef", "abc", 1, 0, 1}, {"ab", "abc", -1, -1, 0}, {"abcdef", "def", -1, -1, 1},
