@@ -6,8 +6,22 @@
 
 #include <gtest/gtest.h>
 
+// Ends the program at once, with the exception code as its exit code, when
+// anything goes unhandled, such as the trap of an undefined-behaviour check.
+// Wine would otherwise start its debugger, whose crash dialog waits under the
+// virtual display until the test times out, and whose end leaves exit code 0.
+static LONG WINAPI EndAtOnce(EXCEPTION_POINTERS* info)
+{
+    DWORD code = info->ExceptionRecord->ExceptionCode;
+    fprintf(stderr, "FATAL: unhandled exception 0x%08lx\n", code);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), code);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 int main(int argc, char** argv)
 {
+    SetUnhandledExceptionFilter(EndAtOnce);
     UINT acp = GetACP();
     if (acp != 932) {
         fprintf(stderr,
