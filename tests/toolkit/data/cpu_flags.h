@@ -20,8 +20,6 @@ public:
         CpuInfo.has_3dnow = flags.three_dnow;
     }
     ~ForcedPath() { CpuInfo = saved_; }
-    ForcedPath(const ForcedPath&) = delete;
-    ForcedPath& operator=(const ForcedPath&) = delete;
 
 private:
     CpuInfoRecord saved_;

@@ -5,21 +5,18 @@
 #include <windows.h>
 #include <x86intrin.h>
 
+#include <algorithm>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/import_hook.h"
 
-// Keeps CpuInfo and the query in place around a test.
+// Keeps CpuInfo and the query in place around each test, which starts from a
+// zero record.
 class CpuInfoTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        saved_ = CpuInfo;
-        memset(&CpuInfo, 0, sizeof CpuInfo);
-    }
+    void SetUp() override { memset(&CpuInfo, 0, sizeof CpuInfo); }
     void TearDown() override
     {
         CpuInfo = saved_;
@@ -27,72 +24,20 @@ protected:
     }
 
 private:
-    CpuInfoRecord saved_;
-};
-
-// The first processor of the host's /proc/cpuinfo, which Wine shows as Z:.
-struct HostCpu {
-    std::string vendor, name, flags;
-    int family = -1, model = -1, stepping = -1;
-    bool Has(const char* flag) const
-    {
-        return (" " + flags + " ").find(std::string(" ") + flag + " ") != std::string::npos;
-    }
+    CpuInfoRecord saved_ = CpuInfo;
 };
 
 static std::string Trimmed(std::string s)
 {
     s.erase(0, s.find_first_not_of(" \t"));
-    s.erase(s.find_last_not_of(" \t\n") + 1);
-    return s;
+    return s.erase(s.find_last_not_of(" \t\n") + 1);
 }
 
-static bool ReadHostCpu(HostCpu* cpu)
+// Expects exactly the flags named in a line like /proc/cpuinfo's "flags".
+static void ExpectFlags(const std::string& line)
 {
-    FILE* f = fopen("Z:\\proc\\cpuinfo", "r");
-    if (!f)
-        return false;
-    char line[8192];
-    while (fgets(line, sizeof line, f) && line[0] != '\n') {
-        const char* colon = strchr(line, ':');
-        if (!colon)
-            continue;
-        std::string key = Trimmed(std::string(line, colon - line));
-        std::string value = Trimmed(colon + 1);
-        if (key == "vendor_id")
-            cpu->vendor = value;
-        else if (key == "model name")
-            cpu->name = value;
-        else if (key == "flags")
-            cpu->flags = value;
-        else if (key == "cpu family")
-            cpu->family = atoi(value.c_str());
-        else if (key == "model")
-            cpu->model = atoi(value.c_str());
-        else if (key == "stepping")
-            cpu->stepping = atoi(value.c_str());
-    }
-    fclose(f);
-    return cpu->family >= 0 && !cpu->flags.empty();
-}
-
-TEST_F(CpuInfoTest, DetectCpuAgreesWithTheHost)
-{
-    HostCpu host;
-    ASSERT_TRUE(ReadHostCpu(&host)) << "Z:\\proc\\cpuinfo unreadable";
-    DetectCpu();
-    EXPECT_EQ(1, CpuInfo.has_cpuid);
-    EXPECT_EQ(host.vendor, CpuInfo.vendor);
-    // The base fields: families from 15 on and models from 16 on carry
-    // extended fields that the record leaves out.
-    EXPECT_EQ(host.family < 15 ? host.family : 15, CpuInfo.family);
-    EXPECT_EQ(host.model & 15, CpuInfo.model);
-    EXPECT_EQ(host.stepping, CpuInfo.stepping);
-    if (CpuInfo.max_ext_query >= 0x80000004u) {
-        EXPECT_EQ(host.name, Trimmed(CpuInfo.brand));
-    }
     const struct {
-        const char* flag;
+        const char* name;
         int32_t CpuInfoRecord::*field;
     } flags[] = {
         {"fpu", &CpuInfoRecord::has_fpu},   {"tsc", &CpuInfoRecord::has_tsc},
@@ -102,148 +47,104 @@ TEST_F(CpuInfoTest, DetectCpuAgreesWithTheHost)
         {"3dnowext", &CpuInfoRecord::has_3dnow_ext}, {"mmxext", &CpuInfoRecord::has_mmx_ext},
     };
     for (const auto& f : flags)
-        EXPECT_EQ(host.Has(f.flag) ? 1 : 0, CpuInfo.*f.field) << f.flag;
+        EXPECT_EQ((" " + line + " ").find(std::string(" ") + f.name + " ") != std::string::npos,
+                  CpuInfo.*f.field)
+            << f.name << " in \"" << line << "\"";
 }
 
-// A processor made up for DetectCpu: what each query answers. A query
-// outside the processor's limits answers all ones, which would set every
-// flag, so that a query run where it must not be shows.
-struct FakeCpu {
+// The first processor of the host's /proc/cpuinfo, which Wine shows on Z:.
+TEST_F(CpuInfoTest, DetectCpuAgreesWithTheHost)
+{
+    FILE* f = fopen("Z:\\proc\\cpuinfo", "r");
+    ASSERT_NE(nullptr, f);
+    std::string host[6];  // vendor_id, cpu family, model, stepping, model name, flags
+    const char* keys[6] = {"vendor_id", "cpu family", "model", "stepping", "model name", "flags"};
+    char line[8192];
+    while (fgets(line, sizeof line, f) && line[0] != '\n')
+        for (int k = 0; k < 6; k++)
+            if (strchr(line, ':') && Trimmed(std::string(line, strchr(line, ':') - line)) == keys[k])
+                host[k] = Trimmed(strchr(line, ':') + 1);
+    fclose(f);
+    DetectCpu();
+    EXPECT_EQ(1, CpuInfo.has_cpuid);
+    EXPECT_EQ(host[0], CpuInfo.vendor);
+    // The base fields alone: families from 15 on and models from 16 on carry
+    // extended fields that the record leaves out.
+    EXPECT_EQ(std::min(atoi(host[1].c_str()), 15), CpuInfo.family);
+    EXPECT_EQ(atoi(host[2].c_str()) & 15, CpuInfo.model);
+    EXPECT_EQ(atoi(host[3].c_str()), CpuInfo.stepping);
+    EXPECT_EQ(host[4], Trimmed(CpuInfo.brand));
+    ExpectFlags(host[5]);
+}
+
+// Made-up processors: what each query answers. A query outside the
+// processor's limits answers all ones, which would set every flag.
+static const struct FakeCpu {
     int has_id;
     uint32_t max_std, eax1, edx1, max_ext, edx_ext1;
+    int queries;              // how many queries DetectCpu may run
+    const char* flags;        // the flags it must find, as /proc/cpuinfo names them
+    int type_family_model_stepping;  // expected, as 0xTFMS
+    const char* brand;
+} *Fake, FakeCpus[] = {
+    {0, 0, 0, 0, 0, 0, 0, "", 0, ""},  // no identification instruction
+    {1, 0, 0, 0, 0, 0, 1, "", 0, ""},  // query 0 alone
+    // No extended queries: the extended MMX flag follows SSE.
+    {1, 1, 0x2673, 0x06800021, 0x80000000u, 0, 3, "fpu msr mmx sse sse2 mmxext", 0x2673, ""},
+    // Query 0x80000001 replaces that flag; no name below query 0x80000004.
+    {1, 1, 0xFFFFFFFF, 0x02008010, 0x80000003u, 0xC0000000u, 4, "tsc cmov sse 3dnow 3dnowext",
+     0x3FFF, ""},
+    {1, 1, 0, 0, 0x80000004u, 0x00400000, 7, "mmxext", 0,
+     "  Fake(R) Processor 1 at 1.00GHz                "},
 };
-static const FakeCpu* Fake;
-static std::vector<uint32_t> Asked;
-static const char FakeBrand[49] = "  Fake(R) Processor 1 at 1.00GHz               ";
+static int Queries;
 
 static int FakeQuery(uint32_t query, uint32_t regs[4])
 {
     if (!Fake->has_id)
         return 0;
-    Asked.push_back(query);
+    Queries++;
     memset(regs, 0xFF, 16);
     if (query == 0) {
         regs[0] = Fake->max_std;
-        memcpy(&regs[1], "Genu", 4);  // EBX, EDX, ECX spell the vendor
-        memcpy(&regs[3], "ineI", 4);
-        memcpy(&regs[2], "ntel", 4);
+        memcpy(&regs[1], "GenuntelineI", 12);  // EBX, ECX, EDX
     } else if (query == 1 && Fake->max_std >= 1) {
         regs[0] = Fake->eax1;
         regs[3] = Fake->edx1;
-    } else if (query == 0x80000000u) {
+    } else if (query == 0x80000000u)
         regs[0] = Fake->max_ext;
-    } else if (query == 0x80000001u && Fake->max_ext >= query) {
+    else if (query == 0x80000001u && Fake->max_ext >= query)
         regs[3] = Fake->edx_ext1;
-    } else if (query >= 0x80000002u && query <= 0x80000004u && Fake->max_ext >= query) {
-        memcpy(regs, FakeBrand + 16 * (query - 0x80000002u), 16);
-    }
+    else if (query > 0x80000001u && query <= 0x80000004u && Fake->max_ext >= query)
+        memcpy(regs, Fake->brand + 16 * (query - 0x80000002u), 16);
     return 1;
 }
 
-static void DetectFake(const FakeCpu& fake)
+TEST_F(CpuInfoTest, DetectCpuTakesEachQueryOnlyWithinTheLimits)
 {
-    Fake = &fake;
-    Asked.clear();
     CpuQuery = FakeQuery;
-    DetectCpu();
-}
-
-static const uint32_t SseBit = 1u << 25;
-
-TEST_F(CpuInfoTest, NoIdentificationInstructionLeavesTheRecord)
-{
-    CpuInfo.clock_mhz = 777;
-    CpuInfoRecord before = CpuInfo;
-    DetectFake({0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(0, memcmp(&before, &CpuInfo, sizeof CpuInfo));
-}
-
-TEST_F(CpuInfoTest, OnlyQueryZeroGivesTheVendorAlone)
-{
-    DetectFake({1, 0, 0, 0, 0, 0});
-    EXPECT_EQ(std::vector<uint32_t>{0}, Asked);
-    EXPECT_EQ(1, CpuInfo.has_cpuid);
-    EXPECT_STREQ("GenuineIntel", CpuInfo.vendor);
-    EXPECT_EQ(0, CpuInfo.has_fpu + CpuInfo.has_sse + CpuInfo.has_mmx + CpuInfo.family);
-}
-
-TEST_F(CpuInfoTest, WithoutExtendedQueriesMmxExtFollowsSse)
-{
-    DetectFake({1, 1, 0x00002673, SseBit, 0x80000000u, 0});
-    EXPECT_EQ((std::vector<uint32_t>{0, 1, 0x80000000u}), Asked);
-    EXPECT_EQ(2, CpuInfo.cpu_type);
-    EXPECT_EQ(6, CpuInfo.family);
-    EXPECT_EQ(7, CpuInfo.model);
-    EXPECT_EQ(3, CpuInfo.stepping);
-    EXPECT_EQ(1, CpuInfo.has_sse);
-    EXPECT_EQ(1, CpuInfo.has_mmx_ext);
-    EXPECT_EQ(0, CpuInfo.has_3dnow + CpuInfo.has_3dnow_ext);
-    EXPECT_EQ(0x80000000u, CpuInfo.max_ext_query);
-}
-
-TEST_F(CpuInfoTest, ExtendedQueryReplacesMmxExt)
-{
-    // SSE without the extended MMX bit: has_mmx_ext takes the extended
-    // query alone. No name queries below 0x80000004.
-    DetectFake({1, 1, 0xFFFFFFFF, SseBit, 0x80000003u, 3u << 30});
-    EXPECT_EQ((std::vector<uint32_t>{0, 1, 0x80000000u, 0x80000001u}), Asked);
-    EXPECT_EQ(3, CpuInfo.cpu_type);
-    EXPECT_EQ(15, CpuInfo.family);
-    EXPECT_EQ(15, CpuInfo.model);
-    EXPECT_EQ(15, CpuInfo.stepping);
-    EXPECT_EQ(1, CpuInfo.has_sse);
-    EXPECT_EQ(0, CpuInfo.has_mmx_ext);
-    EXPECT_EQ(1, CpuInfo.has_3dnow);
-    EXPECT_EQ(1, CpuInfo.has_3dnow_ext);
-    EXPECT_STREQ("", CpuInfo.brand);
-
-    DetectFake({1, 1, 0, 0, 0x80000004u, 1u << 22});
-    EXPECT_EQ(1, CpuInfo.has_mmx_ext);
-    EXPECT_EQ(0, CpuInfo.has_sse);
-    EXPECT_STREQ(FakeBrand, CpuInfo.brand);
-}
-
-// Each flag comes from its own bit and no other.
-TEST_F(CpuInfoTest, EachFlagTakesItsBit)
-{
-    typedef int32_t CpuInfoRecord::*Field;
-    const Field all[] = {&CpuInfoRecord::has_fpu,     &CpuInfoRecord::has_tsc,
-                         &CpuInfoRecord::has_msr,     &CpuInfoRecord::has_cmov,
-                         &CpuInfoRecord::has_mmx,     &CpuInfoRecord::has_3dnow,
-                         &CpuInfoRecord::has_mmx_ext, &CpuInfoRecord::has_sse,
-                         &CpuInfoRecord::has_3dnow_ext, &CpuInfoRecord::has_sse2};
-    const struct {
-        uint32_t edx1, edx_ext1;
-        Field set;
-    } rows[] = {
-        {1u << 0, 0, &CpuInfoRecord::has_fpu},         {1u << 4, 0, &CpuInfoRecord::has_tsc},
-        {1u << 5, 0, &CpuInfoRecord::has_msr},         {1u << 15, 0, &CpuInfoRecord::has_cmov},
-        {1u << 23, 0, &CpuInfoRecord::has_mmx},        {1u << 25, 0, &CpuInfoRecord::has_sse},
-        {1u << 26, 0, &CpuInfoRecord::has_sse2},       {0, 1u << 22, &CpuInfoRecord::has_mmx_ext},
-        {0, 1u << 30, &CpuInfoRecord::has_3dnow_ext},  {0, 1u << 31, &CpuInfoRecord::has_3dnow},
-    };
-    for (const auto& row : rows) {
+    for (const FakeCpu& fake : FakeCpus) {
+        SCOPED_TRACE(fake.flags);
         memset(&CpuInfo, 0, sizeof CpuInfo);
-        DetectFake({1, 1, 0, row.edx1, 0x80000001u, row.edx_ext1});
-        for (Field f : all)
-            EXPECT_EQ(f == row.set ? 1 : 0, CpuInfo.*f)
-                << "query 1 EDX " << std::hex << row.edx1 << ", extended EDX " << row.edx_ext1;
+        Fake = &fake;
+        Queries = 0;
+        DetectCpu();
+        EXPECT_EQ(fake.queries, Queries);
+        EXPECT_EQ(fake.has_id, CpuInfo.has_cpuid);
+        EXPECT_STREQ(fake.has_id ? "GenuineIntel" : "", CpuInfo.vendor);
+        EXPECT_EQ(fake.type_family_model_stepping, CpuInfo.cpu_type << 12 | CpuInfo.family << 8 |
+                                                       CpuInfo.model << 4 | CpuInfo.stepping);
+        EXPECT_STREQ(fake.brand, CpuInfo.brand);
+        ExpectFlags(fake.flags);
     }
 }
 
-// The time-stamp counter's rate measured against the performance counter,
-// independently of the platform's millisecond clock.
-static double IndependentTscMhz()
+// A millisecond clock that advances in steps of 60 ms, coarser than the
+// platform's on any system.
+static DWORD(WINAPI* RealTimeGetTime)();
+static DWORD WINAPI CoarseTimeGetTime()
 {
-    LARGE_INTEGER frequency, a, b;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&a);
-    uint64_t first = __rdtsc();
-    Sleep(300);
-    QueryPerformanceCounter(&b);
-    uint64_t last = __rdtsc();
-    double seconds = (double)(b.QuadPart - a.QuadPart) / (double)frequency.QuadPart;
-    return (double)(last - first) / seconds / 1e6;
+    return RealTimeGetTime() / 60 * 60;
 }
 
 static double Seconds()
@@ -254,43 +155,31 @@ static double Seconds()
     return (double)count.QuadPart / (double)frequency.QuadPart;
 }
 
-// A millisecond clock that advances in steps of 60 ms, as coarse as the
-// platform's is on some systems.
-static DWORD(WINAPI* RealTimeGetTime)();
-static DWORD WINAPI CoarseTimeGetTime()
-{
-    return RealTimeGetTime() / 60 * 60;
-}
-
+// The counter's rate comes independently from the performance counter. The
+// platform clock is made coarse, so that a rate divided by a fixed 500 ms, or
+// timed from the middle of a tick, reads several percent high.
 TEST_F(CpuInfoTest, MeasureCpuClockBlocksHalfASecondAndReadsTheCounterRate)
 {
-    DetectCpu();
-    ASSERT_EQ(1, CpuInfo.has_tsc);
-    double expected = IndependentTscMhz();
-    for (int coarse = 0; coarse < 2; coarse++) {
-        if (coarse) {
-            ASSERT_EQ(1, HookImport("winmm.dll", "timeGetTime", (void*)CoarseTimeGetTime,
-                                    (void**)&RealTimeGetTime));
-        }
-        CpuInfo.clock_mhz = 0;
-        uint32_t ms = GetTimeMs();
-        double start = Seconds();
-        MeasureCpuClock();
-        double blocked = Seconds() - start;
-        ms = GetTimeMs() - ms;
-        if (coarse)
-            RestoreImport((void*)CoarseTimeGetTime, (void*)RealTimeGetTime);
-        EXPECT_GE(blocked, 0.499) << "coarse clock " << coarse;
-        EXPECT_GE(ms, 500u) << "coarse clock " << coarse;
-        EXPECT_NEAR(expected, CpuInfo.clock_mhz, expected * 0.02) << "coarse clock " << coarse;
-    }
-}
-
-TEST_F(CpuInfoTest, MeasureCpuClockWithoutCounterDoesNothing)
-{
-    CpuInfo.clock_mhz = 0;
     double start = Seconds();
-    MeasureCpuClock();
+    MeasureCpuClock();  // no counter: at once, nothing stored
     EXPECT_LT(Seconds() - start, 0.1);
     EXPECT_EQ(0, CpuInfo.clock_mhz);
+
+    DetectCpu();
+    ASSERT_EQ(1, CpuInfo.has_tsc);
+    start = Seconds();
+    uint64_t first = __rdtsc();
+    Sleep(300);
+    double expected = (double)(__rdtsc() - first) / (Seconds() - start) / 1e6;
+    ASSERT_EQ(1, HookImport("winmm.dll", "timeGetTime", (void*)CoarseTimeGetTime,
+                            (void**)&RealTimeGetTime));
+    uint32_t ms = GetTimeMs();
+    start = Seconds();
+    MeasureCpuClock();
+    double blocked = Seconds() - start;
+    ms = GetTimeMs() - ms;
+    RestoreImport((void*)CoarseTimeGetTime, (void*)RealTimeGetTime);
+    EXPECT_GE(blocked, 0.499);
+    EXPECT_GE(ms, 500u);
+    EXPECT_NEAR(expected, CpuInfo.clock_mhz, expected * 0.02);
 }
