@@ -93,65 +93,45 @@ static unsigned char* StoreGroupsPlain(unsigned char* row, const unsigned char* 
     return row;
 }
 
-// Fills size bytes of row with the repeating pattern code2 of words 8-byte
-// words: whole groups of words * 8 bytes, then the rest from the pattern's start.
-static void FillPattern(void* row, size_t size, const unsigned char* code2, int words)
+// Fills count pixels of bytes (2 to 4) each: builds code2, the value's low
+// bytes repeated over 8 bytes (24 for 3-byte pixels, the smallest whole
+// number of 8-byte words), writes whole groups of code2 with 8-byte stores,
+// then the rest from the start of code2. Sizes are pointer-sized, so that
+// no long row wraps them.
+static int FillPixels(void* row, int32_t count, int bytes, uint32_t value)
 {
+    if (!row)
+        return 0;
+    if (count <= 0)
+        return 1;
+    int words = bytes == 3 ? 3 : 1;
     size_t group = (size_t)words * 8;
+    unsigned char code2[24];
+    for (size_t i = 0; i < group; i++)
+        code2[i] = (unsigned char)(value >> (8 * (i % (size_t)bytes)));
+    size_t size = (size_t)count * (size_t)bytes;
     unsigned char* p = (unsigned char*)row;
     if (CpuInfo.has_mmx)
         p = StoreGroupsMmx(p, code2, words, size / group);
     else
         p = StoreGroupsPlain(p, code2, words, size / group);
     memcpy(p, code2, size % group);
+    return 1;
 }
 
 int FillRow16(void* row, int32_t count, uint32_t value)
 {
-    if (!row)
-        return 0;
-    if (count <= 0)
-        return 1;
-    unsigned char code2[8];
-    for (int i = 0; i < 8; i += 2) {
-        code2[i] = (unsigned char)value;
-        code2[i + 1] = (unsigned char)(value >> 8);
-    }
-    FillPattern(row, (size_t)count * 2, code2, 1);
-    return 1;
+    return FillPixels(row, count, 2, value);
 }
 
 int FillRow24(void* row, int32_t count, uint32_t value)
 {
-    if (!row)
-        return 0;
-    if (count <= 0)
-        return 1;
-    unsigned char code2[24];
-    for (int i = 0; i < 24; i += 3) {
-        code2[i] = (unsigned char)value;
-        code2[i + 1] = (unsigned char)(value >> 8);
-        code2[i + 2] = (unsigned char)(value >> 16);
-    }
-    FillPattern(row, (size_t)count * 3, code2, 3);
-    return 1;
+    return FillPixels(row, count, 3, value);
 }
 
 int FillRow32(void* row, int32_t count, uint32_t value)
 {
-    if (!row)
-        return 0;
-    if (count <= 0)
-        return 1;
-    unsigned char code2[8];
-    for (int i = 0; i < 8; i += 4) {
-        code2[i] = (unsigned char)value;
-        code2[i + 1] = (unsigned char)(value >> 8);
-        code2[i + 2] = (unsigned char)(value >> 16);
-        code2[i + 3] = (unsigned char)(value >> 24);
-    }
-    FillPattern(row, (size_t)count * 4, code2, 1);
-    return 1;
+    return FillPixels(row, count, 4, value);
 }
 
 // The first three bytes of a palette entry, in their stored order, as the
