@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-inline double Seconds()
+inline double Now()
 {
     static LARGE_INTEGER frequency;
     if (!frequency.QuadPart)
@@ -20,9 +20,9 @@ inline double Seconds()
 template <class Work>
 void KeepBest(double* best, Work work)
 {
-    double start = Seconds();
+    double start = Now();
     work();
-    double seconds = Seconds() - start;
+    double seconds = Now() - start;
     if (*best <= 0 || seconds < *best)
         *best = seconds;
 }
