@@ -8,22 +8,13 @@
 #include <windows.h>
 
 #include "app/update_state.h"
+#include "bench/bench_timing.h"
 #include "tests/support/import_hook.h"
 #include "res/resource.h"
 
 static const int Folders = 50;
 static const int FilesPerFolder = 20;
 static const int FileSize = 2048;
-
-static double Now()
-{
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER count;
-    QueryPerformanceCounter(&count);
-    return (double)count.QuadPart / (double)frequency.QuadPart;
-}
 
 // Calls counted while the updater runs.
 static long Listings, CopyCalls, FolderCreations;

@@ -1,0 +1,157 @@
+#include "toolkit/data/block_copy.h"
+
+#include <emmintrin.h>
+#include <stddef.h>
+#include <string.h>
+#include <xmmintrin.h>
+
+#include "toolkit/data/cpu_info.h"
+#include "toolkit/data/mmx_moves.h"
+
+// How far ahead of the next unit the streamed tiers prefetch the source.
+static const uintptr_t PrefetchDistance = 2048;
+
+static int Aligned16(const void* p)
+{
+    return ((uintptr_t)p & 15) == 0;
+}
+
+// Aligned loads. This compiler emits the unaligned forms (movups, movdqu)
+// even for loads it knows to be aligned, and older processors run those
+// slower; the aligned forms are written out here instead.
+__attribute__((always_inline, target("sse"))) static inline __m128 LoadAligned(const void* p)
+{
+    __m128 v;
+    __asm__("movaps %1, %0" : "=x"(v) : "m"(*(const __m128*)p));
+    return v;
+}
+
+__attribute__((always_inline, target("sse2"))) static inline __m128i LoadAlignedInt(const void* p)
+{
+    __m128i v;
+    __asm__("movdqa %1, %0" : "=x"(v) : "m"(*(const __m128i*)p));
+    return v;
+}
+
+// Each tier copies whole units and is compiled for exactly its own
+// instruction set, so that the 32-bit program, built for processors without
+// SSE, runs on them all.
+
+__attribute__((target("mmx,sse"))) static void CopyUnitsSse(unsigned char* dst,
+                                                           const unsigned char* src, size_t units)
+{
+    float* d = (float*)dst;
+    const float* s = (const float*)src;
+    if (!Aligned16(dst)) {
+        if (!Aligned16(src))
+            for (; units; units--, d += 4, s += 4)
+                _mm_storeu_ps(d, _mm_loadu_ps(s));
+        else
+            for (; units; units--, d += 4, s += 4)
+                _mm_storeu_ps(d, LoadAligned(s));
+    } else {
+        if (!Aligned16(src))
+            for (; units; units--, d += 4, s += 4)
+                _mm_stream_ps(d, _mm_loadu_ps(s));
+        else
+            for (; units; units--, d += 4, s += 4)
+                _mm_stream_ps(d, LoadAligned(s));
+    }
+    _mm_empty();
+    _mm_sfence();
+}
+
+// dst is 16-byte aligned.
+__attribute__((target("sse2"))) static void CopyUnitsSse2(unsigned char* dst,
+                                                         const unsigned char* src, size_t units)
+{
+    if (Aligned16(src)) {
+        for (; units; units--, dst += 32, src += 32) {
+            __m128i a = LoadAlignedInt(src);
+            __m128i b = LoadAlignedInt(src + 16);
+            _mm_prefetch((const char*)((uintptr_t)src + 32 + PrefetchDistance), _MM_HINT_T0);
+            _mm_stream_si128((__m128i*)dst, a);
+            _mm_stream_si128((__m128i*)(dst + 16), b);
+        }
+    } else {
+        for (; units; units--, dst += 32, src += 32) {
+            __m128i a = _mm_loadu_si128((const __m128i*)src);
+            __m128i b = _mm_loadu_si128((const __m128i*)(src + 16));
+            _mm_prefetch((const char*)((uintptr_t)src + 32 + PrefetchDistance), _MM_HINT_T0);
+            _mm_stream_si128((__m128i*)dst, a);
+            _mm_stream_si128((__m128i*)(dst + 16), b);
+        }
+    }
+    _mm_sfence();
+}
+
+MmxTier static void CopyUnitsMmxStreamed(unsigned char* dst, const unsigned char* src,
+                                         size_t units)
+{
+    for (; units; units--, dst += 16, src += 16) {
+        __m64 a = MmxLoad(src);
+        __m64 b = MmxLoad(src + 8);
+        PrefetchT0((uintptr_t)src + 16 + PrefetchDistance);
+        MmxStream(dst, a);
+        MmxStream(dst + 8, b);
+    }
+    _mm_empty();
+    StoreFence();
+}
+
+MmxTier static void CopyUnitsMmx(unsigned char* dst, const unsigned char* src, size_t units)
+{
+    for (; units; units--, dst += 16, src += 16) {
+        __m64 a = MmxLoad(src);
+        __m64 b = MmxLoad(src + 8);
+        MmxStore(dst, a);
+        MmxStore(dst + 8, b);
+    }
+    _mm_empty();
+}
+
+// The bytes after the last whole unit. An empty rest is no call, so that an
+// empty copy may name null blocks.
+static void CopyRest(unsigned char* dst, const unsigned char* src, size_t count, size_t unit)
+{
+    size_t done = count - count % unit;
+    if (count > done)
+        memcpy(dst + done, src + done, count - done);
+}
+
+void CopyBlockFast(void* dst, const void* src, int32_t count)
+{
+    if (!CpuInfo.has_sse) {
+        CopyBlockStreamed(dst, src, count);
+        return;
+    }
+    if (count < 0)
+        return;
+    size_t n = (size_t)count;
+    if (n >= 16)
+        CopyUnitsSse((unsigned char*)dst, (const unsigned char*)src, n / 16);
+    CopyRest((unsigned char*)dst, (const unsigned char*)src, n, 16);
+}
+
+void CopyBlockStreamed(void* dst, const void* src, int32_t count)
+{
+    if (count < 0)
+        return;
+    unsigned char* d = (unsigned char*)dst;
+    const unsigned char* s = (const unsigned char*)src;
+    size_t n = (size_t)count;
+    size_t unit = 16;
+    if (CpuInfo.has_sse2 && Aligned16(d)) {
+        unit = 32;
+        CopyUnitsSse2(d, s, n / unit);
+    } else if (CpuInfo.has_sse || CpuInfo.has_3dnow_ext) {
+        CopyUnitsMmxStreamed(d, s, n / unit);
+    } else if (CpuInfo.has_mmx && CpuInfo.has_3dnow) {
+        CopyUnitsMmx(d, s, n / unit);
+    } else {
+        if (n)
+            memcpy(d, s, n);
+        return;
+    }
+    CopyRest(d, s, n, unit);
+}
