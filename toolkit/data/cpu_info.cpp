@@ -64,7 +64,10 @@ void DetectCpu()
     if (CpuInfo.max_std_query < 1)
         return;
 
-    CpuQuery(1, r);
+    // Every later query succeeds where the first one did; a replaced query
+    // that refuses one all the same leaves the fields of that query alone.
+    if (!CpuQuery(1, r))
+        return;
     CpuInfo.stepping = (int32_t)(r[0] & 15);
     CpuInfo.model = (int32_t)((r[0] >> 4) & 15);
     CpuInfo.family = (int32_t)((r[0] >> 8) & 15);
@@ -78,11 +81,13 @@ void DetectCpu()
     CpuInfo.has_mmx_ext = CpuInfo.has_sse;
     CpuInfo.has_sse2 = Bit(r[3], 26);
 
-    CpuQuery(0x80000000u, r);
+    if (!CpuQuery(0x80000000u, r))
+        return;
     CpuInfo.max_ext_query = r[0];
     if (CpuInfo.max_ext_query < 0x80000001u)
         return;
-    CpuQuery(0x80000001u, r);
+    if (!CpuQuery(0x80000001u, r))
+        return;
     CpuInfo.has_mmx_ext = Bit(r[3], 22);  // replaces the SSE bit, as the vendors define it
     CpuInfo.has_3dnow_ext = Bit(r[3], 30);
     CpuInfo.has_3dnow = Bit(r[3], 31);
@@ -90,7 +95,8 @@ void DetectCpu()
     if (CpuInfo.max_ext_query < 0x80000004u)
         return;
     for (uint32_t i = 0; i < 3; i++) {
-        CpuQuery(0x80000002u + i, r);
+        if (!CpuQuery(0x80000002u + i, r))
+            break;
         memcpy(CpuInfo.brand + 16 * i, r, 16);
     }
     CpuInfo.brand[48] = 0;
