@@ -119,39 +119,62 @@ static void CopyRest(unsigned char* dst, const unsigned char* src, size_t count,
         memcpy(dst + done, src + done, count - done);
 }
 
-void CopyBlockFast(void* dst, const void* src, int32_t count)
+int StreamedCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, int dst_aligned16)
 {
-    if (!CpuInfo.has_sse) {
-        CopyBlockStreamed(dst, src, count);
+    if (cpu.has_sse2 && system.sse2 && dst_aligned16)
+        return CopySse2;
+    if (cpu.has_sse || cpu.has_3dnow_ext)
+        return CopyMmxStreamed;
+    if (cpu.has_mmx && cpu.has_3dnow)
+        return CopyMmx;
+    return CopyMemcpy;
+}
+
+int FastCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, int dst_aligned16)
+{
+    if (cpu.has_sse && system.sse)
+        return CopySse;
+    return StreamedCopyTier(cpu, system, dst_aligned16);
+}
+
+// Copies with the tier given: whole units, then the rest by memcpy.
+static void CopyWithTier(int tier, unsigned char* d, const unsigned char* s, size_t n)
+{
+    switch (tier) {
+    case CopySse:
+        if (n >= 16)
+            CopyUnitsSse(d, s, n / 16);
+        CopyRest(d, s, n, 16);
+        return;
+    case CopySse2:
+        CopyUnitsSse2(d, s, n / 32);
+        CopyRest(d, s, n, 32);
+        return;
+    case CopyMmxStreamed:
+        CopyUnitsMmxStreamed(d, s, n / 16);
+        CopyRest(d, s, n, 16);
+        return;
+    case CopyMmx:
+        CopyUnitsMmx(d, s, n / 16);
+        CopyRest(d, s, n, 16);
         return;
     }
+    if (n)
+        memcpy(d, s, n);
+}
+
+void CopyBlockFast(void* dst, const void* src, int32_t count)
+{
     if (count < 0)
         return;
-    size_t n = (size_t)count;
-    if (n >= 16)
-        CopyUnitsSse((unsigned char*)dst, (const unsigned char*)src, n / 16);
-    CopyRest((unsigned char*)dst, (const unsigned char*)src, n, 16);
+    CopyWithTier(FastCopyTier(CpuInfo, CpuSystem, Aligned16(dst)), (unsigned char*)dst,
+                 (const unsigned char*)src, (size_t)count);
 }
 
 void CopyBlockStreamed(void* dst, const void* src, int32_t count)
 {
     if (count < 0)
         return;
-    unsigned char* d = (unsigned char*)dst;
-    const unsigned char* s = (const unsigned char*)src;
-    size_t n = (size_t)count;
-    size_t unit = 16;
-    if (CpuInfo.has_sse2 && Aligned16(d)) {
-        unit = 32;
-        CopyUnitsSse2(d, s, n / unit);
-    } else if (CpuInfo.has_sse || CpuInfo.has_3dnow_ext) {
-        CopyUnitsMmxStreamed(d, s, n / unit);
-    } else if (CpuInfo.has_mmx && CpuInfo.has_3dnow) {
-        CopyUnitsMmx(d, s, n / unit);
-    } else {
-        if (n)
-            memcpy(d, s, n);
-        return;
-    }
-    CopyRest(d, s, n, unit);
+    CopyWithTier(StreamedCopyTier(CpuInfo, CpuSystem, Aligned16(dst)), (unsigned char*)dst,
+                 (const unsigned char*)src, (size_t)count);
 }

@@ -8,12 +8,32 @@
 
 #include <stdint.h>
 
-// 16-byte SSE moves when has_sse is 1 (aligned loads where the source is
-// aligned, streaming stores where the destination is), the rest by memcpy;
-// without SSE the same as CopyBlockStreamed.
+#include "toolkit/data/cpu_info.h"
+
+// The instructions a copy runs. MMX and the SSE integer moves on MMX
+// registers (movntq, prefetcht0, sfence) need nothing of the system; the SSE
+// and SSE2 tiers, which use the SSE registers, need the system's support too.
+enum CopyTier {
+    CopyMemcpy = 0,       // the C library's memcpy
+    CopyMmx = 1,          // 16-byte units, MMX loads and stores (MMX and 3DNow!)
+    CopyMmxStreamed = 2,  // 16-byte units, MMX loads, streaming stores, prefetch
+    CopySse = 3,          // 16-byte units, SSE loads and stores
+    CopySse2 = 4,         // 32-byte units, SSE2 loads, streaming stores, prefetch
+};
+
+// The tier CopyBlockFast takes for these flags: CopySse when the processor
+// has SSE and the system supports it, else that of CopyBlockStreamed.
+int FastCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, int dst_aligned16);
+// The tier CopyBlockStreamed takes: CopySse2 for a 16-byte aligned destination
+// when the processor has SSE2 and the system supports it; else
+// CopyMmxStreamed with SSE or extended 3DNow!; else CopyMmx with MMX and
+// 3DNow!; else CopyMemcpy.
+int StreamedCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, int dst_aligned16);
+
+// 16-byte SSE moves where FastCopyTier allows them (aligned loads where the
+// source is aligned, streaming stores where the destination is), the rest by
+// memcpy; otherwise the same as CopyBlockStreamed.
 void CopyBlockFast(void* dst, const void* src, int32_t count);
 
-// The first tier that CpuInfo allows: 32-byte SSE2 units with streaming
-// stores to a 16-byte aligned destination; 16-byte MMX units with streaming
-// stores (SSE or extended 3DNow!); 16-byte MMX units (MMX and 3DNow!); memcpy.
+// The tier StreamedCopyTier chooses from CpuInfo and CpuSystem.
 void CopyBlockStreamed(void* dst, const void* src, int32_t count);

@@ -7,6 +7,7 @@
 #include <x86intrin.h>
 
 CpuInfoRecord CpuInfo;
+CpuSystemRecord CpuSystem;
 CpuQueryFunction CpuQuery = RunCpuQuery;
 
 // Bit 21 of the flags register can be inverted exactly when the processor
@@ -50,8 +51,21 @@ static int32_t Bit(uint32_t word, int bit)
     return (word >> bit) & 1;
 }
 
+// Asks the system whether it supports a processor feature; 0 when it cannot
+// say (IsProcessorFeaturePresent missing, as on Windows 95).
+static int32_t SystemHasFeature(DWORD feature)
+{
+    typedef BOOL(WINAPI * FeatureQuery)(DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    FeatureQuery query =
+        kernel ? (FeatureQuery)(void*)GetProcAddress(kernel, "IsProcessorFeaturePresent") : nullptr;
+    return query && query(feature) ? 1 : 0;
+}
+
 void DetectCpu()
 {
+    CpuSystem.sse = SystemHasFeature(PF_XMMI_INSTRUCTIONS_AVAILABLE);
+    CpuSystem.sse2 = SystemHasFeature(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
     uint32_t r[4];
     if (!CpuQuery(0, r))
         return;

@@ -32,6 +32,17 @@ struct CpuInfoRecord {
 // The program's one processor record, zero at start. Every flag is 0 or 1.
 extern CpuInfoRecord CpuInfo;
 
+// What the operating system supports of the processor's SSE and SSE2: it must
+// save the SSE registers on every task switch, and where it does not
+// (Windows 95 and NT 4) the processor refuses SSE instructions. Each is 0 or
+// 1; 0 until DetectCpu runs. The copies and pixel routines use an SSE or SSE2
+// tier only when both CpuInfo and this record allow it.
+struct CpuSystemRecord {
+    int32_t sse;   // IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE)
+    int32_t sse2;  // IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE)
+};
+extern CpuSystemRecord CpuSystem;
+
 // Runs one query of the identification instruction and stores EAX, EBX, ECX
 // and EDX in regs; returns 0, storing nothing, when the processor has no such
 // instruction (bit 21 of the flags register cannot be inverted).
@@ -41,7 +52,9 @@ int RunCpuQuery(uint32_t query, uint32_t regs[4]);
 extern CpuQueryFunction CpuQuery;
 
 // Fills CpuInfo from the processor's identification queries; leaves it as it
-// was when the processor has none. clock_mhz is left alone.
+// was when the processor has none. clock_mhz is left alone. Also fills
+// CpuSystem from IsProcessorFeaturePresent, looked up at run time: a system
+// without that function (Windows 95) supports neither.
 void DetectCpu();
 
 // When has_tsc is 1, busy-waits at least 500 ms and stores the time-stamp

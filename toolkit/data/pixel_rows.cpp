@@ -40,6 +40,16 @@ int SetPackedPixel(unsigned char* row, int32_t bits, int32_t index, uint32_t val
     return 1;
 }
 
+int FillTier(const CpuInfoRecord& cpu)
+{
+    return cpu.has_mmx ? PixelMmx : PixelPlain;
+}
+
+int ExpandTier(const CpuInfoRecord& cpu)
+{
+    return cpu.has_sse || cpu.has_3dnow_ext ? PixelMmxStreamed : PixelPlain;
+}
+
 int FillRow(void* row, int32_t count, int32_t bytes, uint32_t value)
 {
     if (!row)
@@ -111,7 +121,7 @@ static int FillPixels(void* row, int32_t count, int bytes, uint32_t value)
         code2[i] = (unsigned char)(value >> (8 * (i % (size_t)bytes)));
     size_t size = (size_t)count * (size_t)bytes;
     unsigned char* p = (unsigned char*)row;
-    if (CpuInfo.has_mmx)
+    if (FillTier(CpuInfo) == PixelMmx)
         p = StoreGroupsMmx(p, code2, words, size / group);
     else
         p = StoreGroupsPlain(p, code2, words, size / group);
@@ -168,7 +178,7 @@ void ExpandIndexedRow(void* out, const unsigned char* indices, const unsigned ch
         return;
     unsigned char* dst = (unsigned char*)out;
     size_t n = (size_t)count;
-    if (CpuInfo.has_sse || CpuInfo.has_3dnow_ext) {
+    if (ExpandTier(CpuInfo) == PixelMmxStreamed) {
         size_t groups = n / 8;
         ExpandGroupsMmx(dst, indices, palette, groups);
         dst += groups * 24;

@@ -8,6 +8,23 @@
 
 #include <stdint.h>
 
+#include "toolkit/data/cpu_info.h"
+
+// The instructions a fill or an expansion runs. Both fast paths use MMX
+// registers only, which every system saves, so they depend on the processor
+// alone.
+enum PixelTier {
+    PixelPlain = 0,        // ordinary stores
+    PixelMmx = 1,          // MMX stores
+    PixelMmxStreamed = 2,  // MMX streaming stores (movntq) and a store fence
+};
+
+// The fills' tier: PixelMmx with MMX, else PixelPlain.
+int FillTier(const CpuInfoRecord& cpu);
+// The expansion's tier: PixelMmxStreamed with SSE or extended 3DNow! (the
+// processors that have movntq and sfence), else PixelPlain.
+int ExpandTier(const CpuInfoRecord& cpu);
+
 // A packed row: pixel 0 in the most significant bits of byte 0, pixel i at
 // bit offset i * bits from there; a pixel never crosses a byte.
 // Returns pixel index (0 to 2^bits - 1); 0 when bits is not 1, 2 or 4, the

@@ -1,4 +1,5 @@
 #include "toolkit/data/block_copy.h"
+#include "toolkit/data/pixel_rows.h"
 
 #include <string.h>
 #include <windows.h>
@@ -40,7 +41,7 @@ static bool CopyIsExact(const CopyPath& path, unsigned char* dst, const unsigned
     path.copy(dst, src, count);
     static const std::vector<unsigned char> guard(Guard, 0xA5);
     return memcmp(dst, src, n) == 0 && memcmp(dst - Guard, guard.data(), Guard) == 0 &&
-           memcmp(dst + n, guard.data(), Guard) == 0;
+           memcmp(dst + n, guard.data(), Guard) == 0 && X87Free();
 }
 
 // The source ends right before a page that cannot be read, so that reading
@@ -99,5 +100,52 @@ TEST(BlockCopy, FlagsReachEveryTier)
             EXPECT_EQ((da ? path.units_unaligned : path.units_aligned), LargestMemcpy < 32)
                 << path.name << ", destination alignment " << da;
         }
+    }
+}
+
+// Which instructions each processor and system gets. The SSE and SSE2 tiers
+// need the system's support (Windows 95 and NT 4 do not save the SSE
+// registers); movntq, prefetcht0 and sfence need SSE or extended 3DNow!.
+TEST(Tiers, EveryProcessorAndSystem)
+{
+    enum { MMX = 1, THREE_DNOW = 2, MMX_EXT = 4, THREE_DNOW_EXT = 8, SSE = 16, SSE2 = 32 };
+    static const struct {
+        int flags, system;  // processor flags; system support: SSE, SSE2 bits
+        int fast_aligned, fast_unaligned, streamed_aligned, streamed_unaligned, fill, expand;
+    } Rows[] = {
+        {0, SSE | SSE2, CopyMemcpy, CopyMemcpy, CopyMemcpy, CopyMemcpy, PixelPlain, PixelPlain},
+        {MMX, 0, CopyMemcpy, CopyMemcpy, CopyMemcpy, CopyMemcpy, PixelMmx, PixelPlain},
+        {MMX | THREE_DNOW, 0, CopyMmx, CopyMmx, CopyMmx, CopyMmx, PixelMmx, PixelPlain},
+        {MMX | MMX_EXT, 0, CopyMemcpy, CopyMemcpy, CopyMemcpy, CopyMemcpy, PixelMmx, PixelPlain},
+        {MMX | THREE_DNOW | MMX_EXT | THREE_DNOW_EXT, 0, CopyMmxStreamed, CopyMmxStreamed,
+         CopyMmxStreamed, CopyMmxStreamed, PixelMmx, PixelMmxStreamed},
+        {MMX | MMX_EXT | SSE, 0, CopyMmxStreamed, CopyMmxStreamed, CopyMmxStreamed,
+         CopyMmxStreamed, PixelMmx, PixelMmxStreamed},
+        {MMX | MMX_EXT | SSE, SSE, CopySse, CopySse, CopyMmxStreamed, CopyMmxStreamed, PixelMmx,
+         PixelMmxStreamed},
+        {MMX | MMX_EXT | SSE | SSE2, 0, CopyMmxStreamed, CopyMmxStreamed, CopyMmxStreamed,
+         CopyMmxStreamed, PixelMmx, PixelMmxStreamed},
+        {MMX | MMX_EXT | SSE | SSE2, SSE, CopySse, CopySse, CopyMmxStreamed, CopyMmxStreamed,
+         PixelMmx, PixelMmxStreamed},
+        {MMX | MMX_EXT | SSE | SSE2, SSE | SSE2, CopySse, CopySse, CopySse2, CopyMmxStreamed,
+         PixelMmx, PixelMmxStreamed},
+    };
+    for (const auto& row : Rows) {
+        CpuInfoRecord cpu = {};
+        cpu.has_mmx = (row.flags & MMX) != 0;
+        cpu.has_3dnow = (row.flags & THREE_DNOW) != 0;
+        cpu.has_mmx_ext = (row.flags & MMX_EXT) != 0;
+        cpu.has_3dnow_ext = (row.flags & THREE_DNOW_EXT) != 0;
+        cpu.has_sse = (row.flags & SSE) != 0;
+        cpu.has_sse2 = (row.flags & SSE2) != 0;
+        const CpuSystemRecord system = {(row.system & SSE) != 0, (row.system & SSE2) != 0};
+        SCOPED_TRACE(testing::Message() << "processor flags 0x" << std::hex << row.flags
+                                        << ", system 0x" << row.system);
+        EXPECT_EQ(row.fast_aligned, FastCopyTier(cpu, system, 1));
+        EXPECT_EQ(row.fast_unaligned, FastCopyTier(cpu, system, 0));
+        EXPECT_EQ(row.streamed_aligned, StreamedCopyTier(cpu, system, 1));
+        EXPECT_EQ(row.streamed_unaligned, StreamedCopyTier(cpu, system, 0));
+        EXPECT_EQ(row.fill, FillTier(cpu));
+        EXPECT_EQ(row.expand, ExpandTier(cpu));
     }
 }

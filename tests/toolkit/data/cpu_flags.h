@@ -3,24 +3,56 @@
 // processor: sets CpuInfo's path flags by hand for the life of the object,
 // then puts the whole record back.
 
+#include <gtest/gtest.h>
+
 #include "toolkit/data/cpu_info.h"
 
 struct PathFlags {
     int sse2, sse, three_dnow_ext, mmx, three_dnow;
 };
 
+// Sets the path flags, and the system's SSE support as the processor's, for
+// the life of the object.
 class ForcedPath {
 public:
-    explicit ForcedPath(const PathFlags& flags) : saved_(CpuInfo)
+    explicit ForcedPath(const PathFlags& flags) : saved_(CpuInfo), saved_system_(CpuSystem)
     {
+        CpuSystem.sse = flags.sse;
+        CpuSystem.sse2 = flags.sse2;
         CpuInfo.has_sse2 = flags.sse2;
         CpuInfo.has_sse = flags.sse;
         CpuInfo.has_3dnow_ext = flags.three_dnow_ext;
         CpuInfo.has_mmx = flags.mmx;
         CpuInfo.has_3dnow = flags.three_dnow;
     }
-    ~ForcedPath() { CpuInfo = saved_; }
+    ~ForcedPath()
+    {
+        CpuInfo = saved_;
+        CpuSystem = saved_system_;
+    }
 
 private:
     CpuInfoRecord saved_;
+    CpuSystemRecord saved_system_;
 };
+
+// Success when the x87 registers are all empty (tag word 0xFFFF, read with
+// fnstenv), as every MMX path must leave them with emms, and x87 arithmetic
+// still computes: an MMX path that forgets emms leaves every register in use,
+// and the next x87 load then overflows the stack into a NaN. The x86_64
+// build keeps its doubles in SSE registers, so only the tag word shows it
+// there.
+inline testing::AssertionResult X87Free()
+{
+    unsigned char env[28];  // the 32-bit protected-mode environment
+    __asm__ volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
+    unsigned tags = env[8] | env[9] << 8;
+    volatile long double a = 1.5L, b = 3.0L;
+    long double product = a * b;
+    volatile double half = 0.5;
+    double sum = half + half;
+    if (tags != 0xFFFF || product != 4.5L || sum != 1.0)
+        return testing::AssertionFailure() << "x87 tag word 0x" << std::hex << tags << std::dec
+                                           << ", 1.5 * 3 = " << (double)product << ", 0.5 + 0.5 = " << sum;
+    return testing::AssertionSuccess();
+}

@@ -73,6 +73,7 @@ TEST(FillRow, EveryWidthAndCountOnBothPaths)
                 for (int i = 0; valid && i < count * bytes; i++)
                     expected[9 + i] = (unsigned char)(value >> (8 * (i % bytes)));
                 ASSERT_EQ((int)valid, FillRow(buf + 9, count, bytes, value));
+                ASSERT_TRUE(X87Free()) << bytes << " bytes, " << count;
                 ASSERT_EQ(0, memcmp(expected, buf, sizeof buf))
                     << (flags.mmx ? "MMX" : "plain") << ", " << bytes << " bytes, " << count;
             }
@@ -116,6 +117,7 @@ TEST(ExpandIndexedRow, RandomPalettesOnEveryPath)
             for (int i = 0; i < count; i++)
                 memcpy(expected + 3 * i, palette + 4 * indices[i], 3);
             ExpandIndexedRow(out, indices, palette, count);
+            ASSERT_TRUE(X87Free()) << count;
             ASSERT_EQ(0, memcmp(expected, out, sizeof out))
                 << "SSE " << flags.sse << ", extended 3DNow! " << flags.three_dnow_ext << ", " << count;
         }

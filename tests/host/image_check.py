@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""Checks a 32-bit Windows program for what the oldest systems it promises
+cannot run. Runs on the build host, without Wine.
+
+  image_check.py instructions EXE --objdump OBJDUMP [--map MAP --foreign DIR...]
+                                  [--allow FUNCTION...]
+      Fails on any instruction beyond the 486 and the Pentium: CMOV, FCMOV,
+      FCOMI and FUCOMI, and any MMX, SSE or 3DNow! instruction. Functions
+      named by --allow (the processor-specific tiers, chosen at run time by
+      the processor flags) may hold them. With --map (the linker's map file),
+      code that came from a library under one of the --foreign folders (the
+      toolchain's prebuilt libraries) is left out.
+
+  image_check.py imports EXE --allowed LIST
+      Fails on any import, static or delay-loaded, missing from LIST (lines
+      "dll function", case-insensitive for the DLL, # starts a comment), and
+      on any import by ordinal. --static DLL... also fails when a static
+      import comes from another DLL than those named.
+"""
+import argparse
+import bisect
+import os
+import re
+import struct
+import subprocess
+import sys
+
+# Mnemonics that the 486 and the Pentium lack, and the register names that
+# only MMX, SSE and 3DNow! instructions use.
+FORBIDDEN_MNEMONIC = re.compile(
+    r"^(cmov\w+|fcmov\w+|f(u)?comip?|emms|femms|sfence|lfence|mfence|clflush|"
+    r"prefetch\w*|movnt\w+|maskmovq|ldmxcsr|stmxcsr|fxsave|fxrstor|pf\w+|pi2f\w|pavgusb)$")
+FORBIDDEN_OPERAND = re.compile(r"%(x|y|z)?mm\d")
+
+
+def disassemble(objdump, exe):
+    """Yields (address, function, mnemonic, text) for each instruction."""
+    out = subprocess.run([objdump, "-d", "--no-show-raw-insn", exe], check=True,
+                         capture_output=True, text=True).stdout
+    function = "?"
+    for line in out.splitlines():
+        head = re.match(r"^([0-9a-f]+) <(.+)>:$", line)
+        if head:
+            function = head.group(2)
+            continue
+        m = re.match(r"^\s+([0-9a-f]+):\t(\S+)\s*(.*)$", line)
+        if m:
+            yield int(m.group(1), 16), function, m.group(2), m.group(3)
+
+
+def input_sections(map_file):
+    """Sorted (start, end, section, origin) of every input section in a GNU ld
+    map. A long section name stands on a line of its own, its figures on the
+    next."""
+    spans, named = [], None
+    for line in open(map_file, encoding="utf-8", errors="replace"):
+        m = re.match(r"^ (\.\S+)(?:\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*))?$", line)
+        if m:
+            section, figures = m.group(1), m.groups()[1:]
+        elif named:
+            m = re.match(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$", line)
+            section, figures = named, m.groups() if m else (None,)
+        else:
+            continue
+        named = section if m and figures[0] is None else None
+        if m and figures[0] is not None and int(figures[1], 16):
+            start = int(figures[0], 16)
+            spans.append((start, start + int(figures[1], 16), section, figures[2].strip()))
+    spans.sort()
+    return spans
+
+
+def library_path(origin):
+    """The file of an origin "lib.a(member.o)" or "file.o", without dot-dot steps."""
+    return os.path.realpath(origin.split("(", 1)[0])
+
+
+def section_of(spans, starts, address):
+    """(section, origin) of the input section holding address, or ("", "")."""
+    i = bisect.bisect_right(starts, address) - 1
+    if i >= 0 and spans[i][0] <= address < spans[i][1]:
+        return spans[i][2], spans[i][3]
+    return "", ""
+
+
+def allowed_function(function, allow):
+    """True when function is one of allow: a C name, or a C++ one in its
+    mangled form (length, then name), clones such as .part.0 included."""
+    return any(function.lstrip("_") == name or "%d%s" % (len(name), name) in function
+               for name in allow)
+
+
+def check_instructions(args):
+    spans = input_sections(args.map) if args.map else []
+    foreign = [os.path.realpath(d) + os.sep for d in args.foreign]
+    starts = [s[0] for s in spans]
+    found = {}
+    for address, function, mnemonic, text in disassemble(args.objdump, args.exe):
+        if not (FORBIDDEN_MNEMONIC.match(mnemonic) or FORBIDDEN_OPERAND.search(text)):
+            continue
+        if allowed_function(function, args.allow):
+            continue
+        section, origin = section_of(spans, starts, address) if spans else ("", "")
+        # Tables that the linker puts among the code are data, not instructions.
+        if section and not section.startswith(".text"):
+            continue
+        if origin and any(library_path(origin).startswith(d) for d in foreign):
+            continue
+        found.setdefault((function, origin), []).append("%x: %s %s" % (address, mnemonic, text))
+    for (function, origin), lines in sorted(found.items()):
+        print("%s%s: %d instruction(s) beyond the Pentium, first %s"
+              % (function, " (" + origin + ")" if origin else "", len(lines), lines[0]))
+    return 1 if found else 0
+
+
+class Image:
+    """The parts of a PE file that its imports need."""
+
+    def __init__(self, path):
+        self.data = open(path, "rb").read()
+        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
+        if self.data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError(path + " is not a PE image")
+        sections, optional_size = struct.unpack_from("<H12xH", self.data, pe + 6)
+        optional = pe + 24
+        magic = struct.unpack_from("<H", self.data, optional)[0]
+        self.wide = magic == 0x20B
+        directories = optional + (112 if self.wide else 96)
+        self.directory = [struct.unpack_from("<II", self.data, directories + 8 * i)
+                          for i in range(16)]
+        table = optional + optional_size
+        self.sections = [struct.unpack_from("<8xIIII", self.data, table + 40 * i)
+                         for i in range(sections)]  # size, rva, raw size, raw offset
+
+    def offset(self, rva):
+        for size, start, raw_size, raw in self.sections:
+            if start <= rva < start + max(size, raw_size):
+                return raw + rva - start
+        raise ValueError("address 0x%x is in no section" % rva)
+
+    def text(self, rva):
+        at = self.offset(rva)
+        return self.data[at:self.data.index(b"\0", at)].decode("ascii")
+
+    def names(self, thunks):
+        """The functions of one thunk table: names, or '#n' for ordinals."""
+        size = 8 if self.wide else 4
+        flag = 1 << (size * 8 - 1)
+        at = self.offset(thunks)
+        while True:
+            entry = struct.unpack_from("<Q" if self.wide else "<I", self.data, at)[0]
+            if not entry:
+                return
+            yield "#%d" % (entry & 0xFFFF) if entry & flag else self.text((entry & 0x7FFFFFFF) + 2)
+            at += size
+
+    def imports(self):
+        """(kind, dll, function) of every static and delay-loaded import."""
+        rva = self.directory[1][0]
+        while rva:
+            lookup, _, _, name, first = struct.unpack_from("<IIIII", self.data, self.offset(rva))
+            if not name:
+                break
+            for function in self.names(lookup or first):
+                yield "static", self.text(name), function
+            rva += 20
+        rva = self.directory[13][0]
+        while rva:
+            fields = struct.unpack_from("<IIIIIIII", self.data, self.offset(rva))
+            if not fields[1]:
+                break
+            for function in self.names(fields[4]):
+                yield "delay", self.text(fields[1]), function
+            rva += 32
+
+
+def check_imports(args):
+    allowed = set()
+    for line in open(args.allowed, encoding="utf-8"):
+        words = line.split("#", 1)[0].split()
+        if len(words) == 2:
+            allowed.add((words[0].lower(), words[1]))
+    static = {d.lower() for d in args.static}
+    bad = 0
+    for kind, dll, function in Image(args.exe).imports():
+        if (dll.lower(), function) not in allowed:
+            print("%s import %s!%s is not known to every Windows from 95 and NT 4 on"
+                  % (kind, dll, function))
+            bad = 1
+        if kind == "static" and static and dll.lower() not in static:
+            print("static import %s!%s: only %s may be imported statically"
+                  % (dll, function, ", ".join(sorted(static))))
+            bad = 1
+    return bad
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("what", choices=["instructions", "imports"])
+    parser.add_argument("exe")
+    parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    parser.add_argument("--map")
+    parser.add_argument("--foreign", nargs="*", default=[])
+    parser.add_argument("--allow", nargs="*", default=[])
+    parser.add_argument("--allowed")
+    parser.add_argument("--static", nargs="*", default=[])
+    args = parser.parse_args()
+    status = check_instructions(args) if args.what == "instructions" else check_imports(args)
+    print("%s: %s %s" % (args.exe, args.what, "refused" if status else "ok"))
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
