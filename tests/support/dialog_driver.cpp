@@ -148,10 +148,10 @@ bool SelectInFolderBrowser(HWND browser, const std::string& path)
     return false;
 }
 
-std::string FolderBrowserSelection(HWND browser)
+std::string FolderBrowserSelection(HWND browser, const std::string& expected)
 {
     std::string text;
-    for (int i = 0; i < 100 && (text = SelectedTreeText(browser)).empty(); i++)
+    for (int i = 0; i < 100 && (text = SelectedTreeText(browser)) != expected; i++)
         Sleep(100);
     return text;
 }

@@ -54,6 +54,7 @@ std::string AskText(HWND dialog, UINT msg);
 // it selected (a browser just shown may still be filling its tree and drop
 // an early selection). True when the selection took.
 bool SelectInFolderBrowser(HWND browser, const std::string& path);
-// The name of the folder selected in a folder browser, once it has one
-// (waits up to 10 seconds); "" when none.
-std::string FolderBrowserSelection(HWND browser);
+// The name of the folder selected in a folder browser once it is expected
+// (waits up to 10 seconds: the browser first selects its root, then the
+// folder its caller asked for); otherwise the last name seen, "" when none.
+std::string FolderBrowserSelection(HWND browser, const std::string& expected);

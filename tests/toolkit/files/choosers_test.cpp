@@ -254,7 +254,7 @@ TEST_F(ChoosersTest, FolderChooserStartsAtTheBuffersFolderAndWritesOnlyAChoice)
     std::string selected;
     DialogDriver cancel([&](DialogDriver& d) {
         HWND dialog = d.WaitDialog();
-        selected = FolderBrowserSelection(dialog);
+        selected = FolderBrowserSelection(dialog, "表");
         Press(dialog, IDCANCEL);
     });
     EXPECT_EQ(0, ChooseFolder(nullptr, path));
@@ -265,7 +265,7 @@ TEST_F(ChoosersTest, FolderChooserStartsAtTheBuffersFolderAndWritesOnlyAChoice)
     bool clicked = false;
     DialogDriver choose([&](DialogDriver& d) {
         HWND dialog = d.WaitDialog();
-        clicked = dialog && FolderBrowserSelection(dialog) == "表" &&
+        clicked = dialog && FolderBrowserSelection(dialog, "表") == "表" &&
                   SelectChild(TreeOf(dialog), "sub");
         Press(dialog, IDOK);
     });
