@@ -260,6 +260,65 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
     }
 }
 
+// What a patch cannot carry from the new installation is reported with exit
+// code 1: a link (never followed, so not written), and a file or a folder
+// where the old installation has the other kind (written, but the update
+// cannot replace the old one).
+TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
+{
+    struct Case {
+        const char* what;
+        const char* old_folder;  // made in OLD, or null
+        const char* old_file;    // written in OLD, or null
+        const char* new_folder;  // made in NEW, or null
+        const char* new_file;    // written in NEW, or null
+        bool link;               // NEW\lnk links to a folder of files outside
+        std::string reported;    // start of the one "will fail" line
+        const char* written;     // what PATCH holds of it, or null
+    } cases[] = {
+        {"link", nullptr, nullptr, nullptr, nullptr, true,
+         "will fail: lnk\\: a link or other reparse point", nullptr},
+        {"file where a folder was", "x", nullptr, nullptr, "x", false,
+         "will fail: x: a file where the old installation has a folder", "x"},
+        {"folder where a file was", nullptr, "x", "x", nullptr, false,
+         "will fail: x\\: a folder where the old installation has a file", "x"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        ASSERT_TRUE(WriteFileText(dir / "old\\a.txt", "old"));
+        ASSERT_TRUE(WriteFileText(dir / "new\\a.txt", "new"));
+        if (c.old_folder) {
+            ASSERT_TRUE(MakeFolders(dir / "old\\" + c.old_folder));
+        }
+        if (c.old_file) {
+            ASSERT_TRUE(WriteFileText(dir / "old\\" + c.old_file, "old"));
+        }
+        if (c.new_folder) {
+            ASSERT_TRUE(MakeFolders(dir / "new\\" + c.new_folder));
+        }
+        if (c.new_file) {
+            ASSERT_TRUE(WriteFileText(dir / "new\\" + c.new_file, "new"));
+        }
+        if (c.link) {
+            ASSERT_TRUE(WriteFileText(dir / "behind\\inside.txt", "data"));
+            ASSERT_TRUE(MakeFolderLink(dir / "behind", dir / "new\\lnk"));
+        }
+        ConsoleRun run =
+            RunConsoleProgram(MakepatchExePath(), {dir / "old", dir / "new", dir / "patch"});
+        if (c.link)
+            RemoveFolderLink(dir / "new\\lnk");
+        std::vector<std::string> lines = Lines(run.out);
+        EXPECT_EQ(1, run.exit_code) << run.out << run.err;
+        EXPECT_EQ(1, CountStarting(lines, "will fail: ")) << run.out;
+        EXPECT_EQ(1, CountStarting(lines, c.reported)) << run.out;
+        std::map<std::string, std::string> patch = TreeOf(dir / "patch");
+        EXPECT_EQ("new", patch["a.txt"]);
+        EXPECT_EQ(c.written ? 2u : 1u, patch.size()) << "followed the link";
+        EXPECT_EQ(std::string::npos, run.out.find("inside")) << "followed the link";
+    }
+}
+
 // Errors: exit code 2, a message that names the cause, and the patch folder
 // as it was before (missing, empty, or with its own content): nothing
 // half-written.
