@@ -2,21 +2,15 @@
 
 #include <string.h>
 
-// Converts len characters of text (len -1: up to and with the terminator).
-// Code pages that take no flags (UTF-8 and the like) are converted plainly;
-// the round trip in ExactSpan judges them all the same way.
+// Converts len characters of text without best fit: a character that the
+// code page lacks becomes its default character, which the round trip in
+// ExactSpan tells from the original. Code pages that take no flags (UTF-8
+// and the like) are converted plainly and judged by the same round trip.
 static int Convert(UINT code_page, const WCHAR* text, int len, char* out, int out_size)
 {
-    BOOL used_default = FALSE;
-    int got = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, text, len, out, out_size, 0,
-                                  &used_default);
-    if (got == 0) {
-        DWORD error = GetLastError();
-        if (error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FLAGS)
-            got = WideCharToMultiByte(code_page, 0, text, len, out, out_size, 0, 0);
-    }
-    if (used_default)
-        return 0;
+    int got = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, text, len, out, out_size, 0, 0);
+    if (got == 0 && GetLastError() == ERROR_INVALID_FLAGS)
+        got = WideCharToMultiByte(code_page, 0, text, len, out, out_size, 0, 0);
     return got;
 }
 
