@@ -2,40 +2,24 @@
 
 #include <string.h>
 
-// Converts len characters of text without best fit: a character that the
-// code page lacks becomes its default character, which the round trip in
-// ExactSpan tells from the original. Code pages that take no flags (UTF-8
-// and the like) are converted plainly and judged by the same round trip.
-static int Convert(UINT code_page, const WCHAR* text, int len, char* out, int out_size)
-{
-    int got = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, text, len, out, out_size, 0, 0);
-    if (got == 0 && GetLastError() == ERROR_INVALID_FLAGS)
-        got = WideCharToMultiByte(code_page, 0, text, len, out, out_size, 0, 0);
-    return got;
-}
+#include "maker/wide_path.h"
 
 // Converts len characters (not -1) of text exactly into out. Returns the
-// bytes written, or -1.
+// bytes written, or -1. Whatever the conversion does with a character that
+// the code page lacks (a best-fit look-alike such as "e" for "é", or the
+// default character), converting back does not give the character again.
 static int ExactSpan(UINT code_page, const WCHAR* text, int len, char* out, int out_size)
 {
     if (len == 0)
         return 0;
-    int got = Convert(code_page, text, len, out, out_size);
+    int got = WideCharToMultiByte(code_page, 0, text, len, out, out_size, 0, 0);
     if (got <= 0)
         return -1;
-    WCHAR back[8];
-    WCHAR* check = back;
-    WCHAR* block = 0;
-    if (len > (int)(sizeof back / sizeof back[0])) {
-        block = (WCHAR*)HeapAlloc(GetProcessHeap(), 0, len * sizeof(WCHAR));
-        if (!block)
-            return -1;
-        check = block;
-    }
-    int back_len = MultiByteToWideChar(code_page, 0, out, got, check, len);
-    int same = back_len == len && memcmp(check, text, len * sizeof(WCHAR)) == 0;
-    if (block)
-        HeapFree(GetProcessHeap(), 0, block);
+    static WCHAR back[WidePathChars];
+    if (len > WidePathChars)
+        return -1;
+    int back_len = MultiByteToWideChar(code_page, 0, out, got, back, len);
+    int same = back_len == len && memcmp(back, text, len * sizeof(WCHAR)) == 0;
     return same ? got : -1;
 }
 

@@ -10,6 +10,8 @@
 // of the name's own characters.
 const char StandIn = '?';
 
+// Texts longer than WidePathChars characters are never exact.
+
 // Writes text into out (out_size bytes, terminator included) in code_page,
 // but only when every character has an exact form there: converting back
 // gives text again. Returns the length in bytes; -1 when a character has no
