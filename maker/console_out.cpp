@@ -80,6 +80,13 @@ void OutSystemMessage(int stream, DWORD code)
     LocalFree(lpMsgBuf);
 }
 
+void OutWillFail(const WCHAR* path, int is_folder, const char* reason)
+{
+    OutAscii(OutStd, "will fail: ");
+    OutName(OutStd, path);
+    OutAscii(OutStd, "%s: %s\r\n", is_folder ? "\\" : "", reason);
+}
+
 void OutFailure(const char* what, const WCHAR* path, DWORD code)
 {
     OutAscii(OutErr, "makepatch: %s ", what);

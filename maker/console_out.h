@@ -38,6 +38,10 @@ int OutNamesWithStandIns();
 // one line without its line end.
 void OutSystemMessage(int stream, DWORD code);
 
+// Prints "will fail: <path>: <reason>" as a line on standard output, path
+// relative to a tree's root, with a trailing "\" for a folder; reason ASCII.
+void OutWillFail(const WCHAR* path, int is_folder, const char* reason);
+
 // Prints "makepatch: <what> <path>: <system message>" as a line on standard
 // error.
 void OutFailure(const char* what, const WCHAR* path, DWORD code);

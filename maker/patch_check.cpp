@@ -24,9 +24,7 @@ struct CheckRun {
 // Prints the finding for the entry that CheckPath names; reason is ASCII.
 static void Report(CheckRun* run, const char* reason, int is_folder)
 {
-    OutAscii(OutStd, "will fail: ");
-    OutName(OutStd, WidePathRelative(&CheckPath));
-    OutAscii(OutStd, "%s: %s\r\n", is_folder ? "\\" : "", reason);
+    OutWillFail(WidePathRelative(&CheckPath), is_folder, reason);
     run->findings++;
 }
 

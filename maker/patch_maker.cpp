@@ -43,9 +43,7 @@ static void PrintEntry(const char* label, int is_folder)
 
 static void PrintWillFail(const char* reason, int is_folder)
 {
-    OutAscii(OutStd, "will fail: ");
-    OutName(OutStd, WidePathRelative(&NewPath));
-    OutAscii(OutStd, "%s: %s\r\n", is_folder ? "\\" : "", reason);
+    OutWillFail(WidePathRelative(&NewPath), is_folder, reason);
 }
 
 // Writes the file that NewPath names to PatchPath. Returns 1; 0 after a
@@ -128,9 +126,10 @@ static int HandleFile(MakeCounts* counts, const WIN32_FIND_DATAW* entry)
     return same ? 1 : WritePatchFile(counts, 1);
 }
 
+static int WriteChanges(MakeCounts* counts);
+
 // Handles one folder of the new installation, the one NewPath names, and
 // everything in it.
-static int WriteChanges(MakeCounts* counts);
 static int HandleFolder(MakeCounts* counts)
 {
     WIN32_FILE_ATTRIBUTE_DATA old_data;
