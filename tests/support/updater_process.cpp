@@ -3,19 +3,12 @@
 #include <string.h>
 
 #include "res/resource.h"
+#include "tests/support/wine_host.h"
 
 static const char UpdaterKey[] = "SoftWare\\Pelto\\Kivari Quilmar";
 static const char DialogCaption[] = "Pelto アップデーター";
 
-std::string UpdateExePath()
-{
-    // The build passes the Unix path; Wine shows the Unix root as drive Z:.
-    std::string path = std::string("Z:") + UPDATE_EXE_UNIX_PATH;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
+std::string UpdateExePath() { return WindowsPathOfUnix(UPDATE_EXE_UNIX_PATH); }
 
 bool StoreInstallDir(const std::string& value)
 {

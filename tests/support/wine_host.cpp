@@ -20,6 +20,15 @@ std::string UnixPathOf(const std::string& path)
     return result;
 }
 
+std::string WindowsPathOfUnix(const std::string& unix_path)
+{
+    std::string path = "Z:" + unix_path;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
 bool RunUnixCommand(const std::string& command)
 {
     std::string line = command;

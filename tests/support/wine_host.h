@@ -7,6 +7,8 @@
 
 // Unix path of a Windows path, or "" when not under Wine.
 std::string UnixPathOf(const std::string& path);
+// Windows path of a Unix path: Wine shows the Unix root as drive Z:.
+std::string WindowsPathOfUnix(const std::string& unix_path);
 // Starts a Unix command line (its program given as a Unix path). Does not
 // wait for it: Wine gives no process handle for a Unix program, so callers
 // wait for the command's effect. Wine starts it without a shell: arguments
