@@ -10,6 +10,7 @@
 #include <stdlib.h>
 
 #include "toolkit/system/stack_guard.h"
+#include "toolkit/system/system_libraries.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show);
 
@@ -38,6 +39,7 @@ extern "C" __attribute__((noreturn, no_stack_protector, force_align_arg_pointer)
 ProgramStart()
 {
     SeedStackGuard();
+    RestrictDllSearch();
     STARTUPINFOA startup;
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);

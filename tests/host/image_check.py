@@ -11,11 +11,13 @@ cannot run. Runs on the build host, without Wine.
       code that came from a library under one of the --foreign folders (the
       toolchain's prebuilt libraries) is left out.
 
-  image_check.py imports EXE --allowed LIST
-      Fails on any import, static or delay-loaded, missing from LIST (lines
-      "dll function", case-insensitive for the DLL, # starts a comment), and
-      on any import by ordinal. --static DLL... also fails when a static
-      import comes from another DLL than those named.
+  image_check.py imports EXE --allowed LIST [--nm NM] [--static DLL...]
+                             [--load-flags FLAGS]
+      Fails on any import missing from LIST (lines "dll function",
+      case-insensitive for the DLL, # starts a comment), and on any import by
+      ordinal; with --nm, the delay-loaded imports are checked too. --static
+      also fails when a static import comes from another DLL than those named,
+      --load-flags when the load configuration's dependent-load flags differ.
 """
 import argparse
 import bisect
@@ -117,6 +119,7 @@ class Image:
     """The parts of a PE file that its imports need."""
 
     def __init__(self, path):
+        self.path = path
         self.data = open(path, "rb").read()
         pe = struct.unpack_from("<I", self.data, 0x3C)[0]
         if self.data[pe:pe + 4] != b"PE\0\0":
@@ -154,7 +157,20 @@ class Image:
             yield "#%d" % (entry & 0xFFFF) if entry & flag else self.text((entry & 0x7FFFFFFF) + 2)
             at += size
 
-    def imports(self):
+    def image_base(self):
+        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
+        return struct.unpack_from("<Q" if self.wide else "<I", self.data,
+                                  pe + 24 + (24 if self.wide else 28))[0]
+
+    def delay_descriptors(self, nm):
+        """Addresses of the delay-load descriptors that dlltool's import
+        libraries put in (the linker fills no directory entry for them)."""
+        out = subprocess.run([nm, self.path], check=True, capture_output=True, text=True).stdout
+        base = self.image_base()
+        return sorted(int(line.split()[0], 16) - base for line in out.splitlines()
+                      if "__DELAY_IMPORT_DESCRIPTOR_" in line)
+
+    def imports(self, nm=None):
         """(kind, dll, function) of every static and delay-loaded import."""
         rva = self.directory[1][0]
         while rva:
@@ -164,14 +180,27 @@ class Image:
             for function in self.names(lookup or first):
                 yield "static", self.text(name), function
             rva += 20
-        rva = self.directory[13][0]
-        while rva:
+        for rva in self.delay_descriptors(nm) if nm else []:
             fields = struct.unpack_from("<IIIIIIII", self.data, self.offset(rva))
-            if not fields[1]:
-                break
+            if fields[0] != 1:
+                raise ValueError("delay descriptor at 0x%x does not hold addresses relative "
+                                 "to the image" % rva)
             for function in self.names(fields[4]):
                 yield "delay", self.text(fields[1]), function
-            rva += 32
+
+
+def check_load_flags(image, wanted):
+    """Success when the load configuration asks for the DLL search wanted."""
+    rva, size = image.directory[10]
+    at = 78 if image.wide else 54  # DependentLoadFlags
+    if not rva or size < at + 2:
+        print("no load configuration with dependent-load flags")
+        return 1
+    flags = struct.unpack_from("<H", image.data, image.offset(rva) + at)[0]
+    if flags != wanted:
+        print("dependent-load flags 0x%x, not 0x%x" % (flags, wanted))
+        return 1
+    return 0
 
 
 def check_imports(args):
@@ -181,8 +210,9 @@ def check_imports(args):
         if len(words) == 2:
             allowed.add((words[0].lower(), words[1]))
     static = {d.lower() for d in args.static}
-    bad = 0
-    for kind, dll, function in Image(args.exe).imports():
+    image = Image(args.exe)
+    bad = check_load_flags(image, int(args.load_flags, 0)) if args.load_flags else 0
+    for kind, dll, function in image.imports(args.nm):
         if (dll.lower(), function) not in allowed:
             print("%s import %s!%s is not known to every Windows from 95 and NT 4 on"
                   % (kind, dll, function))
@@ -199,11 +229,13 @@ def main():
     parser.add_argument("what", choices=["instructions", "imports"])
     parser.add_argument("exe")
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    parser.add_argument("--nm")
     parser.add_argument("--map")
     parser.add_argument("--foreign", nargs="*", default=[])
     parser.add_argument("--allow", nargs="*", default=[])
     parser.add_argument("--allowed")
     parser.add_argument("--static", nargs="*", default=[])
+    parser.add_argument("--load-flags")
     args = parser.parse_args()
     status = check_instructions(args) if args.what == "instructions" else check_imports(args)
     print("%s: %s %s" % (args.exe, args.what, "refused" if status else "ok"))

@@ -10,6 +10,14 @@ static const char DialogCaption[] = "Pelto アップデーター";
 
 std::string UpdateExePath() { return WindowsPathOfUnix(UPDATE_EXE_UNIX_PATH); }
 
+std::string BesideTestProgram(const std::string& name)
+{
+    char self[MAX_PATH];
+    DWORD len = GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path(self, len < sizeof self ? len : 0);
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
 bool StoreInstallDir(const std::string& value)
 {
     HKEY key;
@@ -42,19 +50,40 @@ UpdaterProcess::~UpdaterProcess()
     }
 }
 
-bool UpdaterProcess::Start(const std::string& exe, const std::string& work_dir)
+std::vector<std::string> EnvironmentWith(const std::string& name, const std::string& value)
+{
+    std::vector<std::string> environment;
+    char* block = GetEnvironmentStringsA();
+    for (const char* p = block; p && *p; p += strlen(p) + 1)
+        if (_strnicmp(p, (name + "=").c_str(), name.size() + 1) != 0)
+            environment.push_back(p);
+    if (block)
+        FreeEnvironmentStringsA(block);
+    environment.push_back(name + "=" + value);
+    return environment;
+}
+
+bool UpdaterProcess::Start(const std::string& exe, const std::string& work_dir,
+                           const std::vector<std::string>* environment)
 {
     std::string line = "\"" + exe + "\"";
+    std::string block;
+    if (environment) {
+        for (const std::string& entry : *environment)
+            block += entry + '\0';
+        block += '\0';
+    }
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    return CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          work_dir.c_str(), &si, &pi_) != FALSE;
+    return CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0,
+                          environment ? &block[0] : nullptr, work_dir.c_str(), &si, &pi_) != FALSE;
 }
 
 struct WindowSearch {
     DWORD pid;
     const char* caption;
     bool message_box;
+    HWND skip;
     HWND found;
 };
 
@@ -63,7 +92,7 @@ static BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
     WindowSearch* search = (WindowSearch*)param;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window))
+    if (pid != search->pid || !IsWindowVisible(window) || window == search->skip)
         return TRUE;
     char caption[256] = "";
     GetWindowTextA(window, caption, sizeof caption);
@@ -76,34 +105,39 @@ static BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
     return FALSE;
 }
 
-HWND UpdaterProcess::FindWindowOfProcess(const char* caption, bool message_box) const
+HWND UpdaterProcess::FindWindowOfProcess(const char* caption, bool message_box, HWND skip) const
 {
-    WindowSearch search = {pi_.dwProcessId, caption, message_box, nullptr};
+    WindowSearch search = {pi_.dwProcessId, caption, message_box, skip, nullptr};
     EnumWindows(MatchWindow, (LPARAM)&search);
     return search.found;
 }
 
-HWND UpdaterProcess::WaitDialog(DWORD timeout_ms)
+HWND UpdaterProcess::WaitWindow(const char* caption, bool message_box, HWND skip,
+                               DWORD timeout_ms) const
 {
     DWORD start = GetTickCount();
-    while (!(dialog_ = FindWindowOfProcess(DialogCaption, false))) {
+    HWND window;
+    while (!(window = FindWindowOfProcess(caption, message_box, skip))) {
         if (!Running() || GetTickCount() - start > timeout_ms)
             return nullptr;
         Sleep(50);
     }
-    return dialog_;
+    return window;
+}
+
+HWND UpdaterProcess::WaitDialog(DWORD timeout_ms)
+{
+    return dialog_ = WaitWindow(DialogCaption, false, nullptr, timeout_ms);
 }
 
 HWND UpdaterProcess::WaitMessageBox(DWORD timeout_ms)
 {
-    DWORD start = GetTickCount();
-    HWND box;
-    while (!(box = FindWindowOfProcess(nullptr, true))) {
-        if (!Running() || GetTickCount() - start > timeout_ms)
-            return nullptr;
-        Sleep(50);
-    }
-    return box;
+    return WaitWindow(nullptr, true, nullptr, timeout_ms);
+}
+
+HWND UpdaterProcess::WaitOtherWindow(DWORD timeout_ms)
+{
+    return WaitWindow(nullptr, false, dialog_, timeout_ms);
 }
 
 std::string UpdaterProcess::Text(int id, HWND window) const

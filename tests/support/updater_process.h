@@ -6,9 +6,16 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Windows path of the update.exe of this build.
 std::string UpdateExePath();
+// Windows path of a file built beside the running test program (a probe).
+std::string BesideTestProgram(const std::string& name);
+
+// This process's environment with name set to value (or added), as
+// NAME=value texts for UpdaterProcess::Start.
+std::vector<std::string> EnvironmentWith(const std::string& name, const std::string& value);
 
 // Stores "InstallDir" under the updater's key; remove with EraseInstallDir.
 bool StoreInstallDir(const std::string& value);
@@ -21,12 +28,17 @@ public:
     UpdaterProcess(const UpdaterProcess&) = delete;
     UpdaterProcess& operator=(const UpdaterProcess&) = delete;
 
-    // Starts exe with work_dir as its current directory.
-    bool Start(const std::string& exe, const std::string& work_dir);
+    // Starts exe with work_dir as its current directory, and with this
+    // process's environment or the one given (NAME=value texts).
+    bool Start(const std::string& exe, const std::string& work_dir,
+               const std::vector<std::string>* environment = nullptr);
     // Waits for the updater dialog to be shown; returns it, or null.
     HWND WaitDialog(DWORD timeout_ms = 10000);
     // Waits for a message box of the process; returns it, or null.
     HWND WaitMessageBox(DWORD timeout_ms = 10000);
+    // Waits for a visible window of the process other than its dialog, such
+    // as a chooser the dialog opened; returns it, or null.
+    HWND WaitOtherWindow(DWORD timeout_ms = 10000);
     // The text of the dialog's control id (or of window itself when id is 0).
     std::string Text(int id, HWND window = nullptr) const;
     bool Enabled(int id) const;
@@ -40,13 +52,16 @@ public:
     // Waits for the process to end; returns its exit code or -1 on timeout.
     long WaitExit(DWORD timeout_ms = 10000);
     bool Running() const;
-    // Windows of the process with the given caption that are visible.
-    HWND FindWindowOfProcess(const char* caption, bool message_box) const;
+    // Windows of the process with the given caption (any when null) that are
+    // visible, other than skip.
+    HWND FindWindowOfProcess(const char* caption, bool message_box, HWND skip = nullptr) const;
 
     HWND dialog() const { return dialog_; }
     DWORD pid() const { return pi_.dwProcessId; }
 
 private:
+    HWND WaitWindow(const char* caption, bool message_box, HWND skip, DWORD timeout_ms) const;
+
     PROCESS_INFORMATION pi_ = {};
     HWND dialog_ = nullptr;
 };

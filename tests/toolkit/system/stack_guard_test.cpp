@@ -7,14 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/console_process.h"
+#include "tests/support/updater_process.h"
 
-// The guard probe beside this test program.
 static std::string GuardProbe()
 {
-    char self[MAX_PATH];
-    DWORD len = GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string dir(self, len);
-    return dir.substr(0, dir.find_last_of('\\') + 1) + "guard_probe.exe";
+    return BesideTestProgram("guard_probe.exe");
 }
 
 // Each process gets a canary of its own, never zero, with a zero low byte; an
