@@ -4,7 +4,7 @@
 # loads, __delayLoadHelper2 in toolkit/system/system_libraries.cpp). Every
 # function of the toolchain's own import library is in it. Links them into
 # TARGET after its own libraries, so that they come before the ordinary
-# import libraries that the compiler adds.
+# import libraries that the compiler adds, and the toolkit's loader after them.
 function(delay_import_libraries target)
   set(libs)
   file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/delay)
@@ -25,7 +25,9 @@ function(delay_import_libraries target)
   endforeach()
   add_custom_target(${target}_delay_imports DEPENDS ${libs})
   add_dependencies(${target} ${target}_delay_imports)
-  target_link_libraries(${target} PRIVATE ${libs})
+  # The toolkit once more behind them, so that their loader is the toolkit's
+  # and never the C runtime's own __delayLoadHelper2.
+  target_link_libraries(${target} PRIVATE ${libs} toolkit)
 endfunction()
 
 # 32-bit C names carry a leading underscore in the object files.
