@@ -20,7 +20,8 @@ TEST(FileNames, FindReplaceAndCut)
         {"C:\\", "null", "", "x", "C:\\", "C:"}, {"C:\\表", "null", "表", "x", "C:\\表", "C:"},
         {"ソ.txt", "txt", "null", "能", "ソ.能", "ソ.txt"}, {"能\\x.ソ", "ソ", "x.ソ", nullptr, "能\\x.", "能"},
         {"C:\\データ\\表", "null", "表", "x", "C:\\データ\\表", "C:\\データ"},
-        {"\\.profile", "null", "null", "x", "\\.profile", "\\.profile"}, {"\\\\srv", "null", "srv", "x", "\\\\srv", "\\"},
+        {"\\.profile", "profile", "null", "x", "\\.x", "\\.profile"}, {"\\\\srv", "null", "srv", "x", "\\\\srv", "\\"},
+        {"C:\\x\\.cfg", "cfg", ".cfg", "bak", "C:\\x\\.bak", "C:\\x"}, {"a\\.b", "b", ".b", "x", "a\\.x", "a"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.ext, shown(FindExtension(c.path))) << c.path;
