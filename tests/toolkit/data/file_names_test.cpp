@@ -33,7 +33,11 @@ TEST(FileNames, FindReplaceAndCut)
         EXPECT_STREQ(c.replaced, buf);
         EXPECT_EQ('Z', buf[strlen(c.path) + (c.new_ext ? strlen(c.new_ext) : 0) + 1]);
         EXPECT_EQ(result, ReplaceExtension(buf, buf, c.new_ext));  // in place
+        EXPECT_EQ(result, ReplaceExtension(buf, nullptr, c.new_ext));  // the buffer's own text
         EXPECT_EQ(strcmp(c.name, "null") ? c.cut : "null", shown(CutFileName(buf, c.path))) << c.path;
+        EXPECT_STREQ(c.cut, buf);
+        strcpy(buf, c.path);
+        EXPECT_EQ(strcmp(c.name, "null") ? c.cut : "null", shown(CutFileName(buf, nullptr))) << c.path;
         EXPECT_STREQ(c.cut, buf);
     }
     EXPECT_EQ(nullptr, CutFileName(nullptr, "C:\\x"));
