@@ -37,7 +37,9 @@ int PingPong(int value, int span);
 // the level (L * L / peak); 2 squares its distance from peak
 // (peak - (peak - L)^2 / peak); 3 moves fast at the start of each ramp and
 // slowly at its end; 4 the other way round; any other acts as 0.
-// Products and quotients are exact (64 bits). 0 when span or peak is 0.
+// Products and quotients are exact (64 bits). 0 when span or peak is 0 or
+// less: no envelope is defined then (PingPong likewise gives 0 for a span of
+// 0 or less).
 int FadeLevel(int pos, int start, int end, int span, int peak, int curve);
 
 // Returns the Takeuchi function (tarai form) of x, y, z, without caching:
