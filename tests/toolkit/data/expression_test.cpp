@@ -1,6 +1,7 @@
 #include "toolkit/data/expression.h"
 
 #include <limits.h>
+#include <string.h>
 
 #include <random>
 #include <string>
@@ -33,6 +34,7 @@ TEST(Expression, Examples)
     for (const auto& c : cases) {
         EXPECT_EQ(c.value, EvalExpr(c.text)) << c.text;
         EXPECT_EQ(0, ExprStackCount);
+        EXPECT_STREQ("", ExprText);  // never left pointing into a freed buffer
     }
     EXPECT_EQ(0, EvalExpr(nullptr));
     EXPECT_EQ(3, EvalFlatExpr("1+2[3]"));
@@ -79,12 +81,17 @@ static HGLOBAL(WINAPI* RealGlobalAlloc)(UINT, SIZE_T);
 static HGLOBAL(WINAPI* RealGlobalFree)(HGLOBAL);
 static int AllocCalls, Allocated, Freed, FailAt;
 
+// Blocks come filled with a pattern instead of zeros, so that every field of
+// a node must be set by the evaluator itself.
 static HGLOBAL WINAPI FailingGlobalAlloc(UINT flags, SIZE_T size)
 {
     if (++AllocCalls == FailAt)
         return nullptr;
     Allocated++;
-    return RealGlobalAlloc(flags, size);
+    HGLOBAL block = RealGlobalAlloc(flags & ~GMEM_ZEROINIT, size);
+    if (block)
+        memset(block, 0xA5, size);
+    return block;
 }
 
 static HGLOBAL WINAPI CountedGlobalFree(HGLOBAL block)
