@@ -30,6 +30,9 @@ TEST(Expression, Examples)
         {"2*[3+4", 14}, {"1+[2", 3}, {"2*[3+[4", 14}, {"[", 0},
         // A two-byte character is one unit, never a bracket (ー is 81 5B, ゾ 83 5D).
         {"1+2ー", 3}, {"[5ゾ]*2", 10}, {"[1ー[2]]+1", 2}, {"3+\x81", 3},
+        // Nothing is read past the terminator, even behind an open group or
+        // a lone lead byte.
+        {"2*[3+4\0+1", 14}, {"3+\x81\0+1", 3}, {"[3+\x81\0]+1", 3},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.value, EvalExpr(c.text)) << c.text;
