@@ -34,6 +34,7 @@ TEST(IntMath, WrapIndex)
 TEST(IntMath, ClampPingPongTaraiSquares)
 {
     EXPECT_EQ(10, ClampBetween(15, 10, 0));
+    EXPECT_EQ(10, ClampBetween(15, 0, 10));
     EXPECT_EQ(0, ClampBetween(-5, 0, 10));
     EXPECT_EQ(5, ClampBetween(5, 10, 0));
     const IntCase waves[] = {
@@ -44,6 +45,7 @@ TEST(IntMath, ClampPingPongTaraiSquares)
         EXPECT_EQ(c.want, PingPong(c.a, c.b)) << c.a << " span " << c.b;
     EXPECT_EQ(2, Tarai(1, 2, 3));
     EXPECT_EQ(12, Tarai(12, 6, 0));
+    EXPECT_EQ(5, Tarai(3, 2, 5));  // x > y and y <= z give z
     BuildSquareTable();
     EXPECT_EQ(1048576, SquareTable[0]);
     EXPECT_EQ(0, SquareTable[1024]);
