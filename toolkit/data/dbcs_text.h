@@ -19,8 +19,10 @@ int DbcsCharLength(const char* text);
 int DbcsFitLength(const char* text, int max_len);
 
 // Copies src into dst, which holds dst_size bytes (terminator included,
-// dst_size >= 1). Returns 1 when the whole text fits; otherwise copies the
-// longest start that fits on a character boundary and returns 0.
+// dst_size >= 1): the longest start of src that fits and ends on a character
+// boundary. Returns 1 when that is the whole text, 0 when anything was left
+// out: the text did not fit, or it ends in a lone lead byte, which is never
+// copied (so "a\x95" gives "a" and 0 whatever dst_size).
 int DbcsCopyCut(char* dst, int dst_size, const char* src);
 
 // Returns the last character c (a one-byte character) of text, or null when

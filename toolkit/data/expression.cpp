@@ -69,6 +69,7 @@ ExprNode* NewExprNode(int kind, int value)
         return 0;
     node->kind = kind;
     node->value = value;
+    node->next = 0;
     return node;
 }
 
@@ -208,6 +209,10 @@ static int RunFlat(const char* text, int* ok)
     FreeExprList(list);
     int value = ExprStackCount > 0 ? ExprStack[0] : 0;
     ExprStackCount = 0;
+    // The text may be a buffer that is about to be freed: leave the parse
+    // levels an empty text rather than a pointer into it.
+    ExprText = "";
+    ExprPos = 0;
     return value;
 }
 

@@ -29,7 +29,9 @@ const int ExprMaxDepth = 256;
 const int ExprStackSize = 32;
 
 // Module state, shared by all calls: the text being parsed, the index of the
-// next character to look at, and the value stack (empty between calls).
+// next character to look at, and the value stack. Between calls the text is
+// empty (never a pointer into a caller's or an evaluation's buffer), the
+// index 0 and the stack empty.
 extern const char* ExprText;
 extern int ExprPos;
 extern int ExprStack[ExprStackSize];

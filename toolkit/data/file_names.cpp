@@ -17,12 +17,13 @@ static const char* LastSeparator(const char* text)
 
 const char* FindExtension(const char* text)
 {
-    // The name starts behind the last "\" wherever it stands, so that a
-    // leading dot of the name (".profile", "\.profile") is never an extension.
-    const char* sep = DbcsFindLastChar(text, '\\');
+    // The name starts behind the separator that FindFileName finds, so that
+    // both agree on what a name is. Only the first byte of the whole text is
+    // never a dot that counts: "C:\x\.cfg" has the extension "cfg".
+    const char* sep = LastSeparator(text);
     const char* name = sep ? sep + 1 : text;
     const char* dot = DbcsFindLastChar(name, '.');
-    return dot && dot != name ? dot + 1 : 0;
+    return dot && dot != text ? dot + 1 : 0;
 }
 
 const char* FindFileName(const char* text)

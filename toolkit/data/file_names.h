@@ -14,9 +14,14 @@ struct FileInfo {
     char ext[256];        // the extension with its dot, or empty
 };
 
-// Returns the extension of the file name in text (behind its last "\"): the
-// byte behind the name's last dot, or null when the name has no dot or only a
-// leading one (".profile"). Dots in folder names never count ("a.b\c": null).
+// Returns the extension of the file name in text (behind its last "\" as
+// FindFileName finds it): the byte behind the name's last dot, or null when
+// the name has no dot. A dot in the very first byte of text does not count
+// (".profile": null), but a name further on that starts with a dot has its
+// extension behind that dot ("C:\proj\.gitignore": "gitignore"; "\.profile":
+// "profile", since a "\" in the first byte does not separate). Dots in
+// folder names never count ("a.b\c": null), so that ReplaceExtension never
+// cuts a path inside a folder name.
 const char* FindExtension(const char* text);
 
 // Returns the byte behind the last "\" of text, or null when there is none; a

@@ -43,23 +43,17 @@ int PingPong(int value, int span)
     return (int)(r >= span ? period - r : r);
 }
 
-// (pos - from) * peak / span limited to 0 .. peak. A distance beyond any
-// span (2^31) saturates the ramp whatever its size, so it is first limited
-// to 2^32 - 1, which keeps the product within 64 bits.
+// (pos - from) * peak / span limited to 0 .. peak, for a positive span and
+// peak. The product is formed only for a distance inside the span, where
+// it stays below 2^62.
 static long long Ramp(int pos, long long from, int span, int peak)
 {
-    const long long saturated = 0xFFFFFFFFLL;
     long long distance = pos - from;
-    if (distance > saturated)
-        distance = saturated;
-    if (distance < -saturated)
-        distance = -saturated;
-    long long r = distance * peak / span;
-    if (r < 0)
-        r = 0;
-    if (r > peak)
-        r = peak;
-    return r;
+    if (distance <= 0)
+        return 0;
+    if (distance >= span)
+        return peak;
+    return distance * peak / span;
 }
 
 // level squared over peak, and the mirror image: peak less the square of
@@ -76,7 +70,7 @@ static long long SquareFromPeak(long long level, long long peak)
 
 int FadeLevel(int pos, int start, int end, int span, int peak, int curve)
 {
-    if (span == 0 || peak == 0)
+    if (span <= 0 || peak <= 0)
         return 0;
     long long level = Ramp(pos, start, span, peak);
     if (level < peak) {

@@ -16,7 +16,10 @@ extern const char* const VolumeControlTitles[VolumeControlTitleCount];
 HWND FindVolumeControlWindow();
 
 // Makes window the foreground window, joining this thread's input to that of
-// the current foreground window's thread for the moment of the switch.
+// the current foreground window's thread for the moment of the switch. The
+// joint is undone only when this call made it: when the attach is refused
+// (no foreground window, or one of this thread) nothing is detached, so a
+// joint made elsewhere between the same threads is never taken apart.
 void BringWindowToFront(HWND window);
 
 // Moves window's outer top-left corner to (x, y), keeping its size and its

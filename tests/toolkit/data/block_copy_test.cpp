@@ -44,8 +44,9 @@ static bool CopyIsExact(const CopyPath& path, unsigned char* dst, const unsigned
            memcmp(dst + n, guard.data(), Guard) == 0 && X87Free();
 }
 
-// The source ends right before a page that cannot be read, so that reading
-// past its end faults.
+// The sources lie before a page that cannot be read: small copies from every
+// alignment, and from a source that ends exactly at that page for every
+// count, so that reading past the count faults for small counts too.
 TEST(BlockCopy, EveryPathEveryAlignmentAndSize)
 {
     const size_t big = 3 << 20, area = big + 4096;
@@ -66,6 +67,11 @@ TEST(BlockCopy, EveryPathEveryAlignmentAndSize)
                     ASSERT_TRUE(CopyIsExact(path, dst16 + da, end - 320 + sa, count))
                         << path.name << ": source alignment " << sa << ", destination alignment "
                         << da << ", count " << count;
+        for (int da = 0; da < 16; da++)
+            for (int32_t count = 0; count <= 300; count++)
+                ASSERT_TRUE(CopyIsExact(path, dst16 + da, end - count, count))
+                    << path.name << ": source ending at the page, destination alignment " << da
+                    << ", count " << count;
         // Remainders of 29, 0 and 7 bytes, sources at alignments 3, 0 and 9.
         for (size_t count : {big + 29, big + 32, big + 7})
             for (int da : {0, 8})

@@ -20,7 +20,8 @@ TEST(FileNames, FindReplaceAndCut)
         {"C:\\", "null", "", "x", "C:\\", "C:"}, {"C:\\表", "null", "表", "x", "C:\\表", "C:"},
         {"ソ.txt", "txt", "null", "能", "ソ.能", "ソ.txt"}, {"能\\x.ソ", "ソ", "x.ソ", nullptr, "能\\x.", "能"},
         {"C:\\データ\\表", "null", "表", "x", "C:\\データ\\表", "C:\\データ"},
-        {"\\.profile", "null", "null", "x", "\\.profile", "\\.profile"}, {"\\\\srv", "null", "srv", "x", "\\\\srv", "\\"},
+        {"\\.profile", "profile", "null", "x", "\\.x", "\\.profile"}, {"\\\\srv", "null", "srv", "x", "\\\\srv", "\\"},
+        {"C:\\x\\.cfg", "cfg", ".cfg", "bak", "C:\\x\\.bak", "C:\\x"}, {"a\\.b", "b", ".b", "x", "a\\.x", "a"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.ext, shown(FindExtension(c.path))) << c.path;
@@ -32,7 +33,11 @@ TEST(FileNames, FindReplaceAndCut)
         EXPECT_STREQ(c.replaced, buf);
         EXPECT_EQ('Z', buf[strlen(c.path) + (c.new_ext ? strlen(c.new_ext) : 0) + 1]);
         EXPECT_EQ(result, ReplaceExtension(buf, buf, c.new_ext));  // in place
+        EXPECT_EQ(result, ReplaceExtension(buf, nullptr, c.new_ext));  // the buffer's own text
         EXPECT_EQ(strcmp(c.name, "null") ? c.cut : "null", shown(CutFileName(buf, c.path))) << c.path;
+        EXPECT_STREQ(c.cut, buf);
+        strcpy(buf, c.path);
+        EXPECT_EQ(strcmp(c.name, "null") ? c.cut : "null", shown(CutFileName(buf, nullptr))) << c.path;
         EXPECT_STREQ(c.cut, buf);
     }
     EXPECT_EQ(nullptr, CutFileName(nullptr, "C:\\x"));

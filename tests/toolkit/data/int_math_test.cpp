@@ -34,6 +34,7 @@ TEST(IntMath, WrapIndex)
 TEST(IntMath, ClampPingPongTaraiSquares)
 {
     EXPECT_EQ(10, ClampBetween(15, 10, 0));
+    EXPECT_EQ(10, ClampBetween(15, 0, 10));
     EXPECT_EQ(0, ClampBetween(-5, 0, 10));
     EXPECT_EQ(5, ClampBetween(5, 10, 0));
     const IntCase waves[] = {
@@ -44,6 +45,7 @@ TEST(IntMath, ClampPingPongTaraiSquares)
         EXPECT_EQ(c.want, PingPong(c.a, c.b)) << c.a << " span " << c.b;
     EXPECT_EQ(2, Tarai(1, 2, 3));
     EXPECT_EQ(12, Tarai(12, 6, 0));
+    EXPECT_EQ(5, Tarai(3, 2, 5));  // x > y and y <= z give z
     BuildSquareTable();
     EXPECT_EQ(1048576, SquareTable[0]);
     EXPECT_EQ(0, SquareTable[1024]);
@@ -64,8 +66,19 @@ TEST(IntMath, FadeLevel)
     for (const auto& r : rows)
         for (int c = 0; c < 6; c++)
             EXPECT_EQ(r.want[c], FadeLevel(r.pos, 0, 100, 10, 255, c < 5 ? c : 7)) << r.pos << " curve " << c;
-    EXPECT_EQ(0, FadeLevel(5, 0, 100, 0, 255, 0));
-    EXPECT_EQ(0, FadeLevel(5, 0, 100, 10, 0, 0));
+    // No envelope for a span or a peak of 0 or less, on any curve; nor at the
+    // lowest position before the latest start.
+    const struct {
+        int pos, start, end, span, peak;
+    } zero[] = {
+        {5, 0, 100, 0, 255}, {5, 0, 100, 10, 0}, {-5, 0, 100, -10, 255}, {50, 0, 100, -10, 255},
+        {50, 0, 100, 10, -255}, {INT_MIN, INT_MAX, INT_MAX, INT_MIN, INT_MAX},
+        {INT_MIN, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+    };
+    for (const auto& z : zero)
+        for (int c = 0; c < 5; c++)
+            EXPECT_EQ(0, FadeLevel(z.pos, z.start, z.end, z.span, z.peak, c))
+                << z.pos << " span " << z.span << " peak " << z.peak << " curve " << c;
     EXPECT_EQ(0, FadeLevel(10, 0, 10, 10, 100, 0));  // the fall overlaps the rise
     // Products past 32 bits give the true values; extremes never trap.
     EXPECT_EQ(25000, FadeLevel(5, 0, 100, 10, 100000, 1));

@@ -1,5 +1,6 @@
 #include "toolkit/system/os_version.h"
 
+#include <stdarg.h>
 #include <string.h>
 
 #include <string>
@@ -73,8 +74,25 @@ TEST(OsVersionTest, LongServicePackTextIsCutOnACharacterBoundary)
     }
 }
 
+// The length of the service-pack text that reaches the formatter.
+static size_t FormattedCsdLength;
+static int WINAPIV WatchWsprintfA(char* buf, const char* format, ...)
+{
+    va_list args, csd;
+    va_start(args, format);
+    va_copy(csd, args);
+    for (int i = 0; i < 3; i++)  // major, minor, build
+        va_arg(csd, int);
+    FormattedCsdLength = strlen(va_arg(csd, const char*));
+    va_end(csd);
+    int len = wvsprintfA(buf, format, args);
+    va_end(args);
+    return len;
+}
+
 // A service-pack field without a terminator, ending where readable memory
-// ends, is read no further than its end.
+// ends, is read no further than its end, and reaches the formatter as a
+// text of 127 bytes.
 TEST(OsVersionTest, ServicePackFieldIsReadNoFurther)
 {
     SYSTEM_INFO si;
@@ -86,7 +104,12 @@ TEST(OsVersionTest, ServicePackFieldIsReadNoFurther)
     OSVERSIONINFOA* info = (OSVERSIONINFOA*)(pages + si.dwPageSize - sizeof *info);
     *info = Record(2, 4, 0, 1381, "");
     memset(info->szCSDVersion, 'b', sizeof info->szCSDVersion);
+    void* original = nullptr;
+    ASSERT_TRUE(HookImport("user32.dll", "wsprintfA", (void*)WatchWsprintfA, &original));
+    FormattedCsdLength = 0;
     EXPECT_EQ(Nt4Prefix + std::string(100, 'b'), Report(*info));
+    EXPECT_TRUE(RestoreImport((void*)WatchWsprintfA, original));
+    EXPECT_EQ(127u, FormattedCsdLength);
     VirtualFree(pages, 0, MEM_RELEASE);
 }
 

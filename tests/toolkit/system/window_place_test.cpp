@@ -238,6 +238,17 @@ static DWORD WINAPI FrontThread(void* param)
     return 0;
 }
 
+// AttachThreadInput watched: each call's threads and flag.
+static std::vector<std::vector<DWORD>> Attaches;
+static void* RealAttachThreadInput;
+static BOOL WINAPI WatchAttachThreadInput(DWORD thread, DWORD to, BOOL attach)
+{
+    Attaches.push_back({thread, to, (DWORD)attach});
+    return ((BOOL(WINAPI*)(DWORD, DWORD, BOOL))RealAttachThreadInput)(thread, to, attach);
+}
+
+// The foreground window's thread is joined to this one for the switch, and
+// the same joint is undone after it.
 TEST_F(WindowPlaceTest, BringToFrontOverAnotherThread)
 {
     TestWindow mine("mine", 200, 200, 100, 100);
@@ -246,7 +257,14 @@ TEST_F(WindowPlaceTest, BringToFrontOverAnotherThread)
     HANDLE thread = CreateThread(nullptr, 0, FrontThread, &front, 0, &thread_id);
     ASSERT_TRUE(thread) << GetLastError();
     EXPECT_TRUE(WaitFor([&] { return front && GetForegroundWindow() == front; }));
+    Attaches.clear();
+    ASSERT_TRUE(HookImport("user32.dll", "AttachThreadInput", (void*)WatchAttachThreadInput,
+                           &RealAttachThreadInput));
     BringWindowToFront(mine.hwnd);
+    RestoreImport((void*)WatchAttachThreadInput, RealAttachThreadInput);
+    DWORD self = GetCurrentThreadId();
+    const std::vector<std::vector<DWORD>> want = {{thread_id, self, TRUE}, {thread_id, self, FALSE}};
+    EXPECT_EQ(want, Attaches);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == mine.hwnd; }));
     // No joint left behind: detaching the two threads again is refused.
     SetLastError(0xdeadbeef);
