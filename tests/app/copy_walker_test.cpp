@@ -256,9 +256,10 @@ TEST_F(CopyWalkerTest, DeepTreeEndsWithoutACrash)
 
 // The copies' platform calls, recorded while a RouteRecorder lives: 'c' a copy
 // to a temporary file, 'C' a copy straight onto the target, 'm' a move. With
-// MoveMissing set, MoveFileExA answers as on Windows 95, 98 and Me.
+// MoveMissing set, MoveFileExA answers as on Windows 95, 98 and Me; with
+// DiskFull set, every copy stops after its first byte as on a full disk.
 static std::string Route;
-static bool MoveMissing;
+static bool MoveMissing, DiskFull;
 static BOOL(WINAPI* RealCopyFile)(LPCSTR, LPCSTR, BOOL);
 static BOOL(WINAPI* RealMoveFileEx)(LPCSTR, LPCSTR, DWORD);
 
@@ -266,7 +267,15 @@ static BOOL WINAPI RecordedCopyFile(LPCSTR from, LPCSTR to, BOOL fail_if_exists)
 {
     size_t len = strlen(to);
     Route += len > 5 && strcmp(to + len - 5, ".~upd") == 0 ? 'c' : 'C';
-    return RealCopyFile(from, to, fail_if_exists);
+    BOOL copied = RealCopyFile(from, to, fail_if_exists);
+    if (!copied || !DiskFull)
+        return copied;
+    HANDLE file = CreateFileA(to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFilePointer(file, 1, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
 }
 
 static BOOL WINAPI RecordedMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags)
@@ -290,7 +299,7 @@ struct RouteRecorder {
     {
         RestoreImport((void*)RecordedCopyFile, (void*)RealCopyFile);
         RestoreImport((void*)RecordedMoveFileEx, (void*)RealMoveFileEx);
-        MoveMissing = false;
+        MoveMissing = DiskFull = false;
     }
     bool ok;
 };
@@ -328,7 +337,7 @@ static HANDLE HoldUnshared(const std::string& path)
 // the new ones, one trace line, one failure at most, and no temporary file.
 TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
 {
-    enum Setup { Plain, StaleTemp, ReadOnlySource, NoTarget, ReadOnlyTarget, HeldTarget, HeldSource };
+    enum Setup { Plain, StaleTemp, ReadOnlySource, NoTarget, ReadOnlyTarget, HeldTarget, HeldSource, Full };
     struct Case {
         const char* what;
         Setup setup;
@@ -347,6 +356,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
         {"read-only target", ReadOnlyTarget, 0, 0, 0, "", "", false},
         {"target held, source read-only", HeldTarget, 0, 0, 0, "cm", "cmC", false},
         {"source held", HeldSource, 0, 0, 0, "c", "c", false},
+        {"disk full midway", Full, 0, 0, 0, "c", "c", false},
         {"temporary path of 259 characters", Plain, 0, 248, 0, "cm", "cmC", true},
         {"temporary path of 260 characters", Plain, 0, 249, 0, "C", "C", true},
         {"temporary name of 255 characters", Plain, 0, -1, 250, "cm", "cmC", true},
@@ -406,6 +416,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 ASSERT_TRUE(listener.ok());
                 Route.clear();
                 MoveMissing = move_missing;
+                DiskFull = c.setup == Full;
                 int failed = c.replaced ? 0 : 1;  // the tree copy counts nothing
                 if (through_walker) {
                     CopyWalker walker;
@@ -416,7 +427,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 } else {
                     EXPECT_EQ(1, FolderCopyTree(src.c_str(), dst.c_str(), c.fail_if_exists));
                 }
-                MoveMissing = false;
+                MoveMissing = DiskFull = false;
                 std::vector<std::string> traced = listener.Stop();
                 if (held != INVALID_HANDLE_VALUE)
                     CloseHandle(held);
