@@ -42,4 +42,8 @@ const char ReplaceSuffix[] = ".~upd";
 // - src unreadable, the temporary file unwritable, or the move refused (dst
 //   held open by another program): the code of the step that failed, and
 //   the temporary file is removed.
+// The new file takes the target's name but is a new file: a hidden or system
+// target is replaced like any other (Windows' CopyFileA refuses one unless
+// the source carries the same bits), and its creation time and security are
+// those of a new file in the folder, not the replaced file's.
 int FileCopyReplace(const char* src, const char* dst, int fail_if_exists);
