@@ -257,7 +257,7 @@ TEST_F(CopyWalkerTest, DeepTreeEndsWithoutACrash)
 // The copies' platform calls, recorded while a RouteRecorder lives: 'c' a copy
 // to a temporary file, 'C' a copy straight onto the target, 'm' a move. With
 // MoveMissing set, MoveFileExA answers as on Windows 95, 98 and Me; with
-// DiskFull set, every copy stops after its first byte as on a full disk.
+// DiskFull set, every copy writes one byte and fails as on a full disk.
 static std::string Route;
 static bool MoveMissing, DiskFull;
 static BOOL(WINAPI* RealCopyFile)(LPCSTR, LPCSTR, BOOL);
@@ -267,13 +267,9 @@ static BOOL WINAPI RecordedCopyFile(LPCSTR from, LPCSTR to, BOOL fail_if_exists)
 {
     size_t len = strlen(to);
     Route += len > 5 && strcmp(to + len - 5, ".~upd") == 0 ? 'c' : 'C';
-    BOOL copied = RealCopyFile(from, to, fail_if_exists);
-    if (!copied || !DiskFull)
-        return copied;
-    HANDLE file = CreateFileA(to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFilePointer(file, 1, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
-    CloseHandle(file);
+    if (!DiskFull)
+        return RealCopyFile(from, to, fail_if_exists);
+    WriteFileText(to, "n");
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
 }
