@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "toolkit/data/dbcs_text.h"
+#include "toolkit/files/file_replace.h"
 #include "toolkit/system/trace.h"
 
 int CopyWalkerInit(const char* src_root, const char* dst_root, int fail_if_exists,
@@ -84,7 +85,7 @@ int CopyWalkerVisit(const char* src_folder, const char* dst_folder, CopyWalker* 
             int src_fits = JoinPath(src_buf, sizeof src_buf, src_folder, name);
             int dst_fits = JoinPath(dst_buf, sizeof dst_buf, dst_folder, name);
             if (kind != WalkFile || !src_fits || !dst_fits ||
-                !CopyFileA(src_buf, dst_buf, walker->fail_if_exists))
+                !FileCopyReplace(src_buf, dst_buf, walker->fail_if_exists))
                 walker->failed++;
             SetCurrentName(walker, dst_folder, name);
             TraceOut("%s\n", dst_buf);

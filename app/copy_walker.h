@@ -11,7 +11,7 @@
 struct CopyWalker {
     char src_root[WalkPathSize];      // source root, no trailing backslash
     char dst_root[WalkPathSize];      // target root, no trailing backslash
-    int32_t fail_if_exists;           // handed to CopyFileA; 0 overwrites
+    int32_t fail_if_exists;           // handed to FileCopyReplace; 0 overwrites
     int32_t seen;                     // files counted so far in this step
     int32_t target;                   // number of this step's file (1, 2, ...)
     int32_t failed;                   // failed copies since CopyWalkerInit
@@ -25,7 +25,8 @@ struct CopyWalker {
 int CopyWalkerInit(const char* src_root, const char* dst_root, int fail_if_exists,
                    CopyWalker* walker);
 
-// Handles the run's next file: copies it (a failure counts in failed), puts
+// Handles the run's next file: copies it with FileCopyReplace, so that an
+// installed file is never left half-written (a failure counts in failed), puts
 // its name relative to dst_root in current_name and traces the full target
 // path as "%s\n". Returns nonzero when a file was handled, whether its copy
 // succeeded or not; 0 when the tree holds no further file.

@@ -1,4 +1,5 @@
 #include "app/copy_walker.h"
+#include "toolkit/files/folder_tree.h"
 
 #include <string.h>
 
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/import_hook.h"
 #include "tests/support/listing_hook.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/trace_listener.h"
@@ -250,4 +252,193 @@ TEST_F(CopyWalkerTest, DeepTreeEndsWithoutACrash)
         RemoveDirectoryW(wide.c_str());
         wide.resize(wide.size() - 2);
     }
+}
+
+// The copies' platform calls, recorded while a RouteRecorder lives: 'c' a copy
+// to a temporary file, 'C' a copy straight onto the target, 'm' a move. With
+// MoveMissing set, MoveFileExA answers as on Windows 95, 98 and Me; with
+// DiskFull set, every copy writes one byte and fails as on a full disk.
+static std::string Route;
+static bool MoveMissing, DiskFull;
+static BOOL(WINAPI* RealCopyFile)(LPCSTR, LPCSTR, BOOL);
+static BOOL(WINAPI* RealMoveFileEx)(LPCSTR, LPCSTR, DWORD);
+
+static BOOL WINAPI RecordedCopyFile(LPCSTR from, LPCSTR to, BOOL fail_if_exists)
+{
+    size_t len = strlen(to);
+    Route += len > 5 && strcmp(to + len - 5, ".~upd") == 0 ? 'c' : 'C';
+    if (!DiskFull)
+        return RealCopyFile(from, to, fail_if_exists);
+    WriteFileText(to, "n");
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+static BOOL WINAPI RecordedMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    Route += 'm';
+    if (MoveMissing) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    return RealMoveFileEx(from, to, flags);
+}
+
+struct RouteRecorder {
+    RouteRecorder()
+    {
+        ok = HookImport("kernel32.dll", "CopyFileA", (void*)RecordedCopyFile, (void**)&RealCopyFile) &&
+             HookImport("kernel32.dll", "MoveFileExA", (void*)RecordedMoveFileEx,
+                        (void**)&RealMoveFileEx);
+    }
+    ~RouteRecorder()
+    {
+        RestoreImport((void*)RecordedCopyFile, (void*)RealCopyFile);
+        RestoreImport((void*)RecordedMoveFileEx, (void*)RealMoveFileEx);
+        MoveMissing = DiskFull = false;
+    }
+    bool ok;
+};
+
+// A folder path below base of exactly chars characters, 80 of them two-byte
+// characters, so that it is far longer in bytes.
+static std::string FolderOfChars(const std::string& base, int chars)
+{
+    std::string hyo;
+    for (int i = 0; i < 40; i++)
+        hyo += "表";
+    std::string path = base + "\\" + hyo + "\\" + hyo + "\\";
+    return path + std::string(chars - (path.size() - 80), 'd');
+}
+
+// Empties the root of a mapped drive through its letter: the names there are
+// too long for the ANSI calls below the mapped folder's own path.
+static void EmptyDriveRoot(const std::string& root)
+{
+    for (const std::string& name : FilesInWalkOrder(root)) {
+        std::string path = root + "\\" + name;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+    }
+}
+
+static HANDLE HoldUnshared(const std::string& path)
+{
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// One patch file copied over its installed namesake, through the walker and
+// through FolderCopyTree, each with the platform's MoveFileExA and with one
+// that is not implemented: the target holds all of its old bytes or all of
+// the new ones, one trace line, one failure at most, and no temporary file.
+TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
+{
+    enum Setup { Plain, StaleTemp, ReadOnlySource, NoTarget, ReadOnlyTarget, HeldTarget, HeldSource, Full };
+    struct Case {
+        const char* what;
+        Setup setup;
+        int fail_if_exists;
+        int folder_chars;  // the target folder's length; 0 a short one, -1 a drive root
+        int name_chars;    // the file name's length; 0 for "f.dat"
+        const char* route;
+        const char* route_without_move;
+        bool replaced;
+    } cases[] = {
+        {"overwritten", Plain, 0, 0, 0, "cm", "cmC", true},
+        {"stale read-only temporary file", StaleTemp, 0, 0, 0, "cm", "cmC", true},
+        {"read-only source", ReadOnlySource, 0, 0, 0, "cm", "cmC", true},
+        {"absent target, kept if present", NoTarget, 1, 0, 0, "cm", "cmC", true},
+        {"present target kept", Plain, 1, 0, 0, "", "", false},
+        {"read-only target", ReadOnlyTarget, 0, 0, 0, "", "", false},
+        {"target held, source read-only", HeldTarget, 0, 0, 0, "cm", "cmC", false},
+        {"source held", HeldSource, 0, 0, 0, "c", "c", false},
+        {"disk full midway", Full, 0, 0, 0, "c", "c", false},
+        {"temporary path of 259 characters", Plain, 0, 248, 0, "cm", "cmC", true},
+        {"temporary path of 260 characters", Plain, 0, 249, 0, "C", "C", true},
+        {"temporary name of 255 characters", Plain, 0, -1, 250, "cm", "cmC", true},
+        {"temporary name of 256 characters", Plain, 0, -1, 251, "C", "C", true},
+    };
+    TempDir dir;
+    // Only at a drive root does a path of 259 characters end in a name of 256.
+    struct DriveRoots {
+        ~DriveRoots()
+        {
+            EmptyDriveRoot("P:");
+            EmptyDriveRoot("Q:");
+            UnmapDrive('P');
+            UnmapDrive('Q');
+        }
+    } roots;
+    ASSERT_TRUE(MakeFolders(dir / "P") && MakeFolders(dir / "Q"));
+    ASSERT_TRUE(MapDrive('P', dir / "P") && MapDrive('Q', dir / "Q")) << "cannot map drive letters";
+    RouteRecorder recorder;
+    ASSERT_TRUE(recorder.ok);
+    for (const Case& c : cases)
+        for (int through_walker = 0; through_walker < 2; through_walker++)
+            for (int move_missing = 0; move_missing < 2; move_missing++) {
+                SCOPED_TRACE(std::string(c.what) + (through_walker ? ", walker" : ", tree copy") +
+                             (move_missing ? ", no MoveFileExA" : ""));
+                TempDir run;
+                EmptyDriveRoot("P:");
+                EmptyDriveRoot("Q:");
+                std::string src = c.folder_chars < 0 ? "Q:" : run / "S";
+                std::string dst = c.folder_chars < 0   ? "P:"
+                                  : c.folder_chars ? FolderOfChars(run.path(), c.folder_chars)
+                                                   : run / "D";
+                std::string name = c.name_chars ? std::string(c.name_chars, 'n') : "f.dat";
+                std::string from = src + "\\" + name, target = dst + "\\" + name;
+                ASSERT_TRUE(MakeFolders(src) && MakeFolders(dst) && WriteFileText(from, "new"));
+                if (c.setup != NoTarget) {
+                    ASSERT_TRUE(WriteFileText(target, "old"));
+                }
+                if (c.setup == StaleTemp) {
+                    ASSERT_TRUE(WriteFileText(target + ".~upd", "cut sh"));
+                    SetFileAttributesA((target + ".~upd").c_str(), FILE_ATTRIBUTE_READONLY);
+                }
+                if (c.setup == ReadOnlySource || c.setup == HeldTarget)
+                    SetFileAttributesA(from.c_str(), FILE_ATTRIBUTE_READONLY);
+                if (c.setup == ReadOnlyTarget)
+                    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+                // A new file made by CopyFileA: the attributes and times the target must get.
+                std::string reference = run / "reference";
+                ASSERT_TRUE(CopyFileA(from.c_str(), reference.c_str(), FALSE)) << GetLastError();
+                HANDLE held = c.setup == HeldTarget ? HoldUnshared(target)
+                              : c.setup == HeldSource ? HoldUnshared(from)
+                                                      : INVALID_HANDLE_VALUE;
+                ASSERT_EQ(c.setup == HeldTarget || c.setup == HeldSource,
+                          held != INVALID_HANDLE_VALUE);
+
+                TraceListener listener;
+                ASSERT_TRUE(listener.ok());
+                Route.clear();
+                MoveMissing = move_missing;
+                DiskFull = c.setup == Full;
+                int failed = c.replaced ? 0 : 1;  // the tree copy counts nothing
+                if (through_walker) {
+                    CopyWalker walker;
+                    CopyWalkerInit(src.c_str(), dst.c_str(), c.fail_if_exists, &walker);
+                    EXPECT_EQ(1, CopyWalkerStep(&walker));
+                    EXPECT_EQ(0, CopyWalkerStep(&walker));
+                    failed = walker.failed;
+                } else {
+                    EXPECT_EQ(1, FolderCopyTree(src.c_str(), dst.c_str(), c.fail_if_exists));
+                }
+                MoveMissing = DiskFull = false;
+                std::vector<std::string> traced = listener.Stop();
+                if (held != INVALID_HANDLE_VALUE)
+                    CloseHandle(held);
+
+                EXPECT_EQ(move_missing ? c.route_without_move : c.route, Route);
+                EXPECT_EQ(c.replaced ? "new" : "old", ReadFileText(target));
+                EXPECT_EQ(c.replaced ? 0 : 1, failed);
+                EXPECT_EQ(std::vector<std::string>{target + "\n"}, traced);
+                EXPECT_EQ(std::vector<std::string>{name}, FilesInWalkOrder(dst));
+                if (c.replaced && !move_missing) {  // without the move, the copy is CopyFileA's own
+                    WIN32_FILE_ATTRIBUTE_DATA got = {}, want = {};
+                    GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &got);
+                    GetFileAttributesExA(reference.c_str(), GetFileExInfoStandard, &want);
+                    EXPECT_EQ(want.dwFileAttributes, got.dwFileAttributes);
+                    EXPECT_EQ(0, CompareFileTime(&want.ftLastWriteTime, &got.ftLastWriteTime));
+                }
+            }
 }

@@ -210,6 +210,110 @@ TEST_F(UpdaterProgram, FailureLinesAreInViewAtTheEndOfALongLog)
     Quit();
 }
 
+// Big files for the interrupted copy, written and compared one 1 MiB block at
+// a time: a 32-bit process cannot count on one block of 256 MiB. Each block
+// carries its number, so that blocks out of place show too.
+static const DWORD BlockSize = 1 << 20;
+
+static void FillBlock(std::vector<char>* block, DWORD number)
+{
+    memset(block->data(), 'A' + number % 26, BlockSize);
+    wsprintfA(block->data(), "block %lu", number);
+}
+
+// The size of a file, or -1 when there is none.
+static LONGLONG SizeOf(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+}
+
+static bool WriteBlocks(const std::string& path, DWORD blocks)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<char> block(BlockSize);
+    DWORD written = BlockSize;
+    for (DWORD b = 0; b < blocks && written == BlockSize; b++) {
+        FillBlock(&block, b);
+        if (!WriteFile(file, block.data(), BlockSize, &written, nullptr))
+            written = 0;
+    }
+    CloseHandle(file);
+    return written == BlockSize;
+}
+
+static bool HoldsBlocks(const std::string& path, DWORD blocks)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<char> want(BlockSize), got(BlockSize);
+    bool same = SizeOf(path) == (LONGLONG)blocks * BlockSize;
+    for (DWORD b = 0; b < blocks && same; b++) {
+        DWORD read = 0;
+        FillBlock(&want, b);
+        same = ReadFile(file, got.data(), BlockSize, &read, nullptr) && read == BlockSize &&
+               memcmp(want.data(), got.data(), BlockSize) == 0;
+    }
+    CloseHandle(file);
+    return same;
+}
+
+// The program ended while it writes a 256 MiB patch file over an installed
+// file leaves the installed file whole; the next run puts the new file in
+// place and removes what the ended one left. The test waits for states, never
+// for fixed times, with deadlines that hold where the processor is emulated
+// and everything runs ten times slower.
+TEST_F(UpdaterProgram, EndedMidCopyLeavesTheInstalledFileWholeForTheNextRun)
+{
+    const DWORD blocks = 256;
+    const LONGLONG half = (LONGLONG)blocks * BlockSize / 2;
+    std::string installed = inst + "\\big.dat", temp = installed + ".~upd";
+    ASSERT_TRUE(MakeFolders(work + "\\patch"));
+    ASSERT_TRUE(WriteBlocks(work + "\\patch\\big.dat", blocks));
+    std::string old(100000, 'o');
+    for (size_t i = 0; i < old.size(); i += 10)
+        old.replace(i, 10, "old bytes\n");
+    ASSERT_TRUE(WriteFileText(installed, old));
+    ASSERT_TRUE(StoreInstallDir(inst + "\\"));
+
+    UpdaterProcess first;
+    ASSERT_TRUE(first.Start(UpdateExePath(), work)) << GetLastError();
+    ASSERT_NE(nullptr, first.WaitDialog(60000));
+    first.Command(IDC_START);
+    // Ended at once when the copy is seen under way and less than half done:
+    // the temporary file growing or, were the copy made in place, the
+    // installed file cut.
+    bool under_way = false;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000 && first.Running(); Sleep(1)) {
+        LONGLONG temp_size = SizeOf(temp), installed_size = SizeOf(installed);
+        under_way = (temp_size >= 0 && temp_size < half) ||
+                    (installed_size != (LONGLONG)old.size() && installed_size < half);
+        if (under_way)
+            break;
+    }
+    ASSERT_TRUE(under_way) << "the copy was never seen under way";
+    ASSERT_TRUE(first.Terminate());
+    ASSERT_EQ((LONGLONG)old.size(), SizeOf(installed));
+    EXPECT_TRUE(ReadFileText(installed) == old);
+    EXPECT_TRUE(FileIsThere(temp)) << "the copy was not ended under way";
+
+    ASSERT_TRUE(updater.Start(UpdateExePath(), work)) << GetLastError();
+    ASSERT_NE(nullptr, updater.WaitDialog(60000));
+    updater.Command(IDC_START);
+    ASSERT_TRUE(updater.WaitRunEnd(300000));
+    EXPECT_EQ("コピー開始\r\n\r\nbig.dat\r\n\r\n[1]個のファイルをコピーしました。\r\nアップデート終了\r\n",
+              updater.Text(IDC_LOG));
+    EXPECT_TRUE(HoldsBlocks(installed, blocks));
+    EXPECT_EQ(std::vector<std::string>{"big.dat"}, FilesInWalkOrder(inst));
+    Quit();
+}
+
 TEST(UpdaterManifest, AsksForHighestAvailableAndNamesTheSupportedSystems)
 {
     // Without a manifest a 32-bit program writing under Program Files would

@@ -200,6 +200,12 @@ long UpdaterProcess::WaitExit(DWORD timeout_ms)
     return (long)code;
 }
 
+bool UpdaterProcess::Terminate(DWORD timeout_ms)
+{
+    return pi_.hProcess && TerminateProcess(pi_.hProcess, 99) &&
+           WaitForSingleObject(pi_.hProcess, timeout_ms) == WAIT_OBJECT_0;
+}
+
 bool UpdaterProcess::Running() const
 {
     return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;

@@ -51,6 +51,9 @@ public:
     bool WaitLogLines(int lines, DWORD timeout_ms = 30000) const;
     // Waits for the process to end; returns its exit code or -1 on timeout.
     long WaitExit(DWORD timeout_ms = 10000);
+    // Ends the process at once, as a user or a crash may, wherever it is, and
+    // waits until it is gone. True when it has ended.
+    bool Terminate(DWORD timeout_ms = 60000);
     bool Running() const;
     // Windows of the process with the given caption (any when null) that are
     // visible, other than skip.

@@ -1,6 +1,7 @@
 #include "toolkit/files/folder_tree.h"
 
 #include "toolkit/files/file_io.h"
+#include "toolkit/files/file_replace.h"
 #include "toolkit/files/folder_walk.h"
 #include "toolkit/system/message_box.h"
 #include "toolkit/system/trace.h"
@@ -85,7 +86,7 @@ static int CopyLevel(const char* src, const char* dst, int fail_if_exists)
             // Not listed (its listing pattern may not fit even where its path
             // does): traced like any other entry that is not copied.
         } else if (src_fits && dst_fits && kind == WalkFile) {
-            CopyFileA(src_buf, dst_buf, fail_if_exists);
+            FileCopyReplace(src_buf, dst_buf, fail_if_exists);
         }
         TraceOut("%s\n", dst_buf);
     } while (FindNextFileA(find, &FindFileData));
