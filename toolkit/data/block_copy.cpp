@@ -137,9 +137,15 @@ int FastCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, int ds
     return StreamedCopyTier(cpu, system, dst_aligned16);
 }
 
-// Copies with the tier given: whole units, then the rest by memcpy.
-static void CopyWithTier(int tier, unsigned char* d, const unsigned char* s, size_t n)
+// Copies count bytes (none when negative) with the tier given: whole units,
+// then the rest by memcpy.
+static void CopyWithTier(int tier, void* dst, const void* src, int32_t count)
 {
+    if (count < 0)
+        return;
+    unsigned char* d = (unsigned char*)dst;
+    const unsigned char* s = (const unsigned char*)src;
+    size_t n = (size_t)count;
     switch (tier) {
     case CopySse:
         if (n >= 16)
@@ -165,16 +171,10 @@ static void CopyWithTier(int tier, unsigned char* d, const unsigned char* s, siz
 
 void CopyBlockFast(void* dst, const void* src, int32_t count)
 {
-    if (count < 0)
-        return;
-    CopyWithTier(FastCopyTier(CpuInfo, CpuSystem, Aligned16(dst)), (unsigned char*)dst,
-                 (const unsigned char*)src, (size_t)count);
+    CopyWithTier(FastCopyTier(CpuInfo, CpuSystem, Aligned16(dst)), dst, src, count);
 }
 
 void CopyBlockStreamed(void* dst, const void* src, int32_t count)
 {
-    if (count < 0)
-        return;
-    CopyWithTier(StreamedCopyTier(CpuInfo, CpuSystem, Aligned16(dst)), (unsigned char*)dst,
-                 (const unsigned char*)src, (size_t)count);
+    CopyWithTier(StreamedCopyTier(CpuInfo, CpuSystem, Aligned16(dst)), dst, src, count);
 }
