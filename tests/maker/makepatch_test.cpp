@@ -44,33 +44,11 @@ static bool MakeWide(const std::string& folder, const std::wstring& name)
 
 // Every file below root with its bytes, and every folder as "<folder>", by
 // relative path.
-static void CollectTree(const std::string& root, const std::string& rel,
-                        std::map<std::string, std::string>* tree)
-{
-    WIN32_FIND_DATAA entry;
-    std::string folder = rel.empty() ? root : root + "\\" + rel;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = rel.empty() ? name : rel + "\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*tree)[path] = "<folder>";
-            CollectTree(root, path, tree);
-        } else {
-            (*tree)[path] = ReadFileText(root + "\\" + path);
-        }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-}
-
 static std::map<std::string, std::string> TreeOf(const std::string& root)
 {
     std::map<std::string, std::string> tree;
-    CollectTree(root, "", &tree);
+    for (const TreeEntry& entry : TreeEntriesInWalkOrder(root))
+        tree[entry.path] = entry.folder ? "<folder>" : ReadFileText(root + "\\" + entry.path);
     return tree;
 }
 

@@ -101,8 +101,8 @@ void RemoveTreeForTest(const std::string& path)
     RemoveDirectoryA(path.c_str());
 }
 
-static void CollectFiles(const std::string& root, const std::string& rel,
-                         std::vector<std::string>* names)
+static void CollectEntries(const std::string& root, const std::string& rel,
+                           std::vector<TreeEntry>* entries)
 {
     WIN32_FIND_DATAA entry;
     std::string folder = rel.empty() ? root : root + "\\" + rel;
@@ -114,18 +114,27 @@ static void CollectFiles(const std::string& root, const std::string& rel,
         if (name == "." || name == "..")
             continue;
         std::string path = rel.empty() ? name : rel + "\\" + name;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            CollectFiles(root, path, names);
-        else
-            names->push_back(path);
+        bool walked_into = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                           !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        entries->push_back({path, walked_into});
+        if (walked_into)
+            CollectEntries(root, path, entries);
     } while (FindNextFileA(find, &entry));
     FindClose(find);
+}
+
+std::vector<TreeEntry> TreeEntriesInWalkOrder(const std::string& root)
+{
+    std::vector<TreeEntry> entries;
+    CollectEntries(root, "", &entries);
+    return entries;
 }
 
 std::vector<std::string> FilesInWalkOrder(const std::string& root)
 {
     std::vector<std::string> names;
-    CollectFiles(root, "", &names);
+    for (const TreeEntry& entry : TreeEntriesInWalkOrder(root))
+        if (!entry.folder)
+            names.push_back(entry.path);
     return names;
 }

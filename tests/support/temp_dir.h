@@ -36,6 +36,16 @@ bool FileIsThere(const std::string& path);
 // Removes a tree without following links; read-only files are made writable first.
 void RemoveTreeForTest(const std::string& path);
 
+// An entry below a root: its relative name, and whether it is a folder that
+// walks enter (a plain folder, not a link).
+struct TreeEntry {
+    std::string path;
+    bool folder;
+};
+// Every entry below root in the order a walk meets it: listing order, each
+// subfolder's entries right after the subfolder.
+std::vector<TreeEntry> TreeEntriesInWalkOrder(const std::string& root);
+
 // Relative names of the files under root in the order a walk numbers them:
 // listing order, each subfolder's files where the subfolder stands. The
 // platform's listing order is not promised, so tests take it from here.

@@ -137,6 +137,18 @@ int FastCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, int ds
     return StreamedCopyTier(cpu, system, dst_aligned16);
 }
 
+// Each tier's unit copy and unit size, by CopyTier; memcpy has none.
+static const struct {
+    void (*units)(unsigned char* dst, const unsigned char* src, size_t units);
+    size_t unit;
+} TierCopies[] = {
+    {nullptr, 0},
+    {CopyUnitsMmx, 16},
+    {CopyUnitsMmxStreamed, 16},
+    {CopyUnitsSse, 16},
+    {CopyUnitsSse2, 32},
+};
+
 // Copies count bytes (none when negative) with the tier given: whole units,
 // then the rest by memcpy.
 static void CopyWithTier(int tier, void* dst, const void* src, int32_t count)
@@ -146,27 +158,12 @@ static void CopyWithTier(int tier, void* dst, const void* src, int32_t count)
     unsigned char* d = (unsigned char*)dst;
     const unsigned char* s = (const unsigned char*)src;
     size_t n = (size_t)count;
-    switch (tier) {
-    case CopySse:
-        if (n >= 16)
-            CopyUnitsSse(d, s, n / 16);
-        CopyRest(d, s, n, 16);
-        return;
-    case CopySse2:
-        CopyUnitsSse2(d, s, n / 32);
-        CopyRest(d, s, n, 32);
-        return;
-    case CopyMmxStreamed:
-        CopyUnitsMmxStreamed(d, s, n / 16);
-        CopyRest(d, s, n, 16);
-        return;
-    case CopyMmx:
-        CopyUnitsMmx(d, s, n / 16);
-        CopyRest(d, s, n, 16);
-        return;
-    }
-    if (n)
+    if (TierCopies[tier].units) {
+        TierCopies[tier].units(d, s, n / TierCopies[tier].unit);
+        CopyRest(d, s, n, TierCopies[tier].unit);
+    } else if (n) {
         memcpy(d, s, n);
+    }
 }
 
 void CopyBlockFast(void* dst, const void* src, int32_t count)
