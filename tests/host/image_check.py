@@ -6,9 +6,10 @@ cannot run. Runs on the build host, without Wine.
                                   [--allow FUNCTION...] [--detection FUNCTION...]
       Fails on any instruction beyond the 486 and the Pentium: CMOV, FCMOV,
       FCOMI and FUCOMI, any MMX, SSE or 3DNow! instruction, the multi-byte
-      NOPs (0F 18 to 0F 1F: alignment padding inside a function runs), and
-      CMPXCHG8B, which the 486 lacks; each read whole, after its prefixes
-      (cs, lock, rep, data16...). RDTSC and CPUID, which the 486 lacks too,
+      NOPs (0F 19 to 0F 1F) wherever the path before them runs on into them
+      (padding behind a return or a jump never runs; padding that a loop
+      falls into does), and CMPXCHG8B, which the 486 lacks; each read whole,
+      after its prefixes (cs, lock, rep, data16...). RDTSC and CPUID, which the 486 lacks too,
       are refused outside the functions named by --detection, the code that
       tests for them first. Functions named by --allow (the
       processor-specific tiers, chosen at run time by the processor flags)
@@ -131,10 +132,21 @@ def allowed_function(function, allow):
                for name in allow)
 
 
-def refused(mnemonic, code, text, function, args):
-    """Why the instruction may not stand in function, or None."""
+# Instructions after which the next one is reached only by a jump: padding
+# behind them never runs.
+END_OF_PATH = re.compile(r"^(ret\w*|lret\w*|iret\w*|jmp\w*|ljmp\w*|ud2)$")
+
+
+def padding(mnemonic, code):
+    """True for the NOPs that alignment padding is made of."""
+    return long_nop(code) or mnemonic in ("nop", "nopw", "nopl", "xchg") and len(opcode_of(code)) <= 1
+
+
+def refused(mnemonic, code, text, function, args, unreachable):
+    """Why the instruction may not stand in function, or None. unreachable:
+    it follows the end of a path, as padding does."""
     if long_nop(code):
-        return "multi-byte NOP"
+        return None if unreachable else "multi-byte NOP"
     if DETECTION_MNEMONIC.match(mnemonic):
         return None if allowed_function(function, args.detection) else "outside the detection code"
     if mnemonic == "cmpxchg8b":
@@ -149,8 +161,16 @@ def check_instructions(args):
     foreign = [os.path.realpath(d) + os.sep for d in args.foreign]
     starts = [s[0] for s in spans]
     found = {}
+    last_function, unreachable = None, False
     for address, function, code, text in disassemble(args.objdump, args.exe):
-        why = refused(mnemonic_of(text), code, text, function, args)
+        mnemonic = mnemonic_of(text)
+        if function != last_function:
+            last_function, unreachable = function, False
+        why = refused(mnemonic, code, text, function, args, unreachable)
+        if END_OF_PATH.match(mnemonic):
+            unreachable = True
+        elif not padding(mnemonic, code):
+            unreachable = False
         if not why:
             continue
         section, origin = section_of(spans, starts, address) if spans else ("", "")
