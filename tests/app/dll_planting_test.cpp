@@ -37,16 +37,39 @@ static const char* const Planted[] = {
 // uxtheme, which Wine's X11 driver starts once a window shows, and imm32,
 // which Wine's user32 loads by name (Wine then takes its own builtin copies
 // today). They are left unplanted for that program: what it shows is the
-// system DLLs' own imports.
+// system DLLs' own imports, and that a DLL loaded by name is still found
+// beside it.
 static const char* const WineRunTimeLoads[] = {"uxtheme", "msimg32", "imm32", "ole32", "comctl32",
                                                nullptr};
+// by_name: a DLL loaded by its bare name while the program runs (as a system
+// DLL may) is found in the program's folder.
 static const struct Program {
     const char* file;
     const char* const* unplanted;
+    bool by_name;
 } Programs[] = {
-    {"update.exe", nullptr},
-    {"update_without_default_dirs.exe", WineRunTimeLoads},
+    {"update.exe", nullptr, false},
+    {"update_without_default_dirs.exe", WineRunTimeLoads, true},
 };
+
+// Has the running process load name, by its bare name, on a thread of its
+// own, as a system DLL loads one while it runs. (kernel32 lies at the same
+// address in every process of a session.)
+static bool LoadByName(HANDLE process, const char* name)
+{
+    size_t size = strlen(name) + 1;
+    void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process, remote, name, size, nullptr))
+        return false;
+    FARPROC load = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, (LPTHREAD_START_ROUTINE)(void*)load,
+                                       remote, 0, nullptr);
+    if (!thread)
+        return false;
+    bool ended = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return ended;
+}
 
 static bool Unplanted(const Program& program, const char* name)
 {
@@ -77,6 +100,8 @@ protected:
                 << copy << ": " << GetLastError();
             overrides += std::string(overrides.empty() ? "" : ",") + name;
         }
+        ASSERT_TRUE(CopyFileA(BesideTestProgram("planted_dll.dll").c_str(),
+                              (bin + "\\planted_dll.dll").c_str(), FALSE));
         environment = EnvironmentWith("WINEDLLOVERRIDES", "mscoree,mshtml=;" + overrides + "=n,b");
     }
 
@@ -111,9 +136,14 @@ TEST_F(DllPlanting, NoneIsLoadedOnTheWarningTheUpdateOrTheChooser)
         ASSERT_TRUE(warned.Start(exe, bin, &environment)) << GetLastError();
         HWND box = warned.WaitMessageBox();
         ASSERT_NE(nullptr, box) << "no warning box";
+        EXPECT_EQ("", Loaded()) << "on the warning";
+        // Where the search is not restricted to the system folder, a DLL
+        // loaded by name is still taken from the program's folder.
+        ASSERT_TRUE(LoadByName(warned.process(), "planted_dll.dll")) << GetLastError();
+        EXPECT_EQ(program.by_name ? "planted_dll.dll\r\n" : "", Loaded()) << "loaded by name";
+        DeleteFileA((bin + "\\planted.log").c_str());
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(0, warned.WaitExit());
-        EXPECT_EQ("", Loaded()) << "on the warning";
 
         // The program's folder is also the current folder, whose "patch" it copies.
         ASSERT_TRUE(WriteFileText(bin + "\\patch\\sub\\a.dat", "new a"));
