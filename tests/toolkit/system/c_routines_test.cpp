@@ -18,8 +18,9 @@ static char* (*volatile Strstr)(const char*, const char*) = strstr;
 static bool InThisProgram(const volatile void* function)
 {
     HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       (LPCSTR)function, &module);
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        (LPCSTR)function, &module);
     return module == GetModuleHandleA(nullptr);
 }
 
@@ -42,20 +43,17 @@ TEST(CRoutines, CopiesMovesAndFillsAtEveryAlignment)
         for (int from = 0; from < 8; from++) {
             for (int to = 0; to < 48; to++) {
                 for (int i = 0; i < 96; i++)
-                    area[i] = (unsigned char)(i * 7 + 1);
-                memcpy(expected, area, sizeof area);  // the reference: a plain loop below
-                unsigned char saved[96];
-                for (int i = 0; i < 96; i++)
-                    saved[i] = area[i];
+                    expected[i] = area[i] = (unsigned char)(i * 7 + 1);
                 for (int i = 0; i < n; i++)
-                    expected[8 + to + i] = saved[8 + from + i];
+                    expected[8 + to + i] = area[8 + from + i];
                 bool apart = to >= from + n || from >= to + n;
                 if (apart)
                     Memcpy(area + 8 + to, area + 8 + from, (size_t)n);
                 else
                     Memmove(area + 8 + to, area + 8 + from, (size_t)n);
                 ASSERT_EQ(0, memcmp(expected, area, sizeof area))
-                    << (apart ? "memcpy" : "memmove") << " of " << n << " from " << from << " to " << to;
+                    << (apart ? "memcpy" : "memmove") << " of " << n << " from " << from
+                    << " to " << to;
             }
         }
         for (int to = 0; to < 8; to++) {
@@ -113,5 +111,6 @@ TEST(CRoutines, TextRoutinesAtTheirEdges)
         {"abcabd", "abd", 3}, {"ab", "b", 1},
     };
     for (const auto& p : Parts)
-        EXPECT_EQ(p.at < 0 ? nullptr : p.text + p.at, Strstr(p.text, p.part)) << p.text << " / " << p.part;
+        EXPECT_EQ(p.at < 0 ? nullptr : p.text + p.at, Strstr(p.text, p.part))
+            << p.text << " / " << p.part;
 }

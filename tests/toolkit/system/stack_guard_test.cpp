@@ -54,7 +54,8 @@ static unsigned long long MapOffset(const std::string& map, const char* symbol)
 // warning box waits (no installation folder): nothing in update.exe prints it.
 static unsigned long long UpdateCanary()
 {
-    unsigned long long offset = MapOffset(ReadFileText(UpdateExePath() + ".map"), "__stack_chk_guard");
+    std::string map = ReadFileText(UpdateExePath() + ".map");
+    unsigned long long offset = MapOffset(map, "__stack_chk_guard");
     EXPECT_NE(0u, offset) << "__stack_chk_guard is not in " << UpdateExePath() << ".map";
     EraseInstallDir();
     UpdaterProcess updater;
@@ -66,7 +67,8 @@ static unsigned long long UpdateCanary()
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, updater.pid());
     MODULEENTRY32 module = {};
     module.dwSize = sizeof module;
-    EXPECT_TRUE(snapshot != INVALID_HANDLE_VALUE && Module32First(snapshot, &module)) << GetLastError();
+    EXPECT_TRUE(snapshot != INVALID_HANDLE_VALUE && Module32First(snapshot, &module))
+        << GetLastError();
     if (snapshot != INVALID_HANDLE_VALUE)
         CloseHandle(snapshot);
     uintptr_t canary = 0;
