@@ -2,7 +2,6 @@
 // first; when none waits, the state machine runs one pass and the thread
 // sleeps 50 milliseconds, so the dialog stays serviced during a run.
 #include <windows.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "app/update_state.h"
@@ -32,7 +31,7 @@ void InitUpdater(HINSTANCE instance)
     // runs would have no target.
     if (install_dir[0] == 0) {
         ShowWarning(nullptr, "Kivari Quilmar のインストール情報が見つかりません。");
-        exit(0);
+        ExitProcess(0);
     }
 
     UpdateState.dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_UPDATER), nullptr,
@@ -42,7 +41,7 @@ void InitUpdater(HINSTANCE instance)
         DWORD error = GetLastError();
         TraceSystemError(error);
         ShowWarning(nullptr, "アップデーターの画面を作成できません。(%lu)", error);
-        exit(1);
+        ExitProcess(1);
     }
     PositionDialog(UpdateState.dialog, 0, 0);
     ShowWindow(UpdateState.dialog, SW_SHOW);

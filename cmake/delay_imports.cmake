@@ -11,20 +11,23 @@ function(delay_import_libraries target)
   foreach(dll ${ARGN})
     set(def ${CMAKE_CURRENT_BINARY_DIR}/delay/${dll}.def)
     set(lib ${CMAKE_CURRENT_BINARY_DIR}/delay/lib${dll}_delay.a)
-    add_custom_command(OUTPUT ${lib}
-      COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DIMPORTS=${CMAKE_FIND_ROOT_PATH}/lib/lib${dll}.a
-              -DDLL=${dll}.dll -DDEF=${def} -DPREFIX=${DELAY_SYMBOL_PREFIX}
-              -P ${CMAKE_SOURCE_DIR}/cmake/write_def.cmake
-      COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${dll}.def --dllname ${dll}.dll
-              --output-delaylib lib${dll}_delay.a
-      DEPENDS ${CMAKE_SOURCE_DIR}/cmake/write_def.cmake
-      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/delay
-      COMMENT "Delay-load import library for ${dll}.dll"
-      VERBATIM)
+    # Built once, for every program of the folder that names the DLL.
+    if(NOT TARGET ${dll}_delay_import)
+      add_custom_command(OUTPUT ${lib}
+        COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DIMPORTS=${CMAKE_FIND_ROOT_PATH}/lib/lib${dll}.a
+                -DDLL=${dll}.dll -DDEF=${def} -DPREFIX=${DELAY_SYMBOL_PREFIX}
+                -P ${CMAKE_SOURCE_DIR}/cmake/write_def.cmake
+        COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${dll}.def --dllname ${dll}.dll
+                --output-delaylib lib${dll}_delay.a
+        DEPENDS ${CMAKE_SOURCE_DIR}/cmake/write_def.cmake
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/delay
+        COMMENT "Delay-load import library for ${dll}.dll"
+        VERBATIM)
+      add_custom_target(${dll}_delay_import DEPENDS ${lib})
+    endif()
+    add_dependencies(${target} ${dll}_delay_import)
     list(APPEND libs ${lib})
   endforeach()
-  add_custom_target(${target}_delay_imports DEPENDS ${libs})
-  add_dependencies(${target} ${target}_delay_imports)
   # The toolkit once more behind them, so that their loader is the toolkit's
   # and never the C runtime's own __delayLoadHelper2.
   target_link_libraries(${target} PRIVATE ${libs} toolkit)

@@ -3,13 +3,19 @@
 cannot run. Runs on the build host, without Wine.
 
   image_check.py instructions EXE --objdump OBJDUMP [--map MAP --foreign DIR...]
-                                  [--allow FUNCTION...]
+                                  [--allow FUNCTION...] [--detection FUNCTION...]
       Fails on any instruction beyond the 486 and the Pentium: CMOV, FCMOV,
-      FCOMI and FUCOMI, and any MMX, SSE or 3DNow! instruction. Functions
-      named by --allow (the processor-specific tiers, chosen at run time by
-      the processor flags) may hold them. With --map (the linker's map file),
-      code that came from a library under one of the --foreign folders (the
-      toolchain's prebuilt libraries) is left out.
+      FCOMI and FUCOMI, any MMX, SSE or 3DNow! instruction, the multi-byte
+      NOPs (0F 19 to 0F 1F) wherever the path before them runs on into them
+      (padding behind a return or a jump never runs; padding that a loop
+      falls into does), and CMPXCHG8B, which the 486 lacks; each read whole,
+      after its prefixes (cs, lock, rep, data16...). RDTSC and CPUID, which the 486 lacks too,
+      are refused outside the functions named by --detection, the code that
+      tests for them first. Functions named by --allow (the
+      processor-specific tiers, chosen at run time by the processor flags)
+      may hold MMX, SSE and 3DNow! instructions. With --map (the linker's map
+      file), code that came from a library under one of the --foreign folders
+      (the toolchain's prebuilt libraries) is left out.
 
   image_check.py imports EXE --allowed LIST [--nm NM] [--static DLL...]
                              [--load-flags FLAGS]
@@ -28,16 +34,26 @@ import subprocess
 import sys
 
 # Mnemonics that the 486 and the Pentium lack, and the register names that
-# only MMX, SSE and 3DNow! instructions use.
+# only MMX, SSE and 3DNow! instructions use. (CMPXCHG8B, which the Pentium
+# has and the 486 lacks, is refused everywhere.)
 FORBIDDEN_MNEMONIC = re.compile(
     r"^(cmov\w+|fcmov\w+|f(u)?comip?|emms|femms|sfence|lfence|mfence|clflush|"
     r"prefetch\w*|movnt\w+|maskmovq|ldmxcsr|stmxcsr|fxsave|fxrstor|pf\w+|pi2f\w|pavgusb)$")
 FORBIDDEN_OPERAND = re.compile(r"%(x|y|z)?mm\d")
+# What the 486 lacks, allowed in the detection code that tests for it first.
+DETECTION_MNEMONIC = re.compile(r"^(rdtsc|cpuid)$")
+# The words objdump writes for prefixes before the mnemonic.
+PREFIX_WORDS = {"cs", "ds", "es", "fs", "gs", "ss", "lock", "rep", "repz", "repe", "repnz",
+                "repne", "data16", "data32", "addr16", "addr32", "notrack", "bnd", "xacquire",
+                "xrelease"}
+# Prefix bytes: segments, operand and address size, lock, repeats.
+PREFIX_BYTES = {0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x66, 0x67, 0xF0, 0xF2, 0xF3}
 
 
 def disassemble(objdump, exe):
-    """Yields (address, function, mnemonic, text) for each instruction."""
-    out = subprocess.run([objdump, "-d", "--no-show-raw-insn", exe], check=True,
+    """Yields (address, function, code, text) for each instruction: its bytes
+    and its text."""
+    out = subprocess.run([objdump, "-d", "--insn-width=16", exe], check=True,
                          capture_output=True, text=True).stdout
     function = "?"
     for line in out.splitlines():
@@ -45,9 +61,33 @@ def disassemble(objdump, exe):
         if head:
             function = head.group(2)
             continue
-        m = re.match(r"^\s+([0-9a-f]+):\t(\S+)\s*(.*)$", line)
+        m = re.match(r"^\s+([0-9a-f]+):\t([0-9a-f ]+)\t(.*)$", line)
         if m:
-            yield int(m.group(1), 16), function, m.group(2), m.group(3)
+            yield (int(m.group(1), 16), function, bytes.fromhex(m.group(2).replace(" ", "")),
+                   m.group(3).strip())
+
+
+def mnemonic_of(text):
+    """The mnemonic of an instruction's text, after its prefixes."""
+    words = text.split()
+    while words and (words[0] in PREFIX_WORDS or words[0].startswith("rex")):
+        words.pop(0)
+    return words[0] if words else ""
+
+
+def opcode_of(code):
+    """The instruction's bytes after its prefixes."""
+    at = 0
+    while at < len(code) and code[at] in PREFIX_BYTES:
+        at += 1
+    return code[at:]
+
+
+def long_nop(code):
+    """True for the multi-byte NOPs and hint NOPs, 0F 19 to 0F 1F (0F 18 is
+    the prefetch group), which the Pentium Pro brought."""
+    op = opcode_of(code)
+    return len(op) >= 2 and op[0] == 0x0F and 0x19 <= op[1] <= 0x1F
 
 
 def input_sections(map_file):
@@ -92,15 +132,46 @@ def allowed_function(function, allow):
                for name in allow)
 
 
+# Instructions after which the next one is reached only by a jump: padding
+# behind them never runs.
+END_OF_PATH = re.compile(r"^(ret\w*|lret\w*|iret\w*|jmp\w*|ljmp\w*|ud2)$")
+
+
+def padding(mnemonic, code):
+    """True for the NOPs that alignment padding is made of."""
+    return long_nop(code) or mnemonic in ("nop", "nopw", "nopl", "xchg") and len(opcode_of(code)) <= 1
+
+
+def refused(mnemonic, code, text, function, args, unreachable):
+    """Why the instruction may not stand in function, or None. unreachable:
+    it follows the end of a path, as padding does."""
+    if long_nop(code):
+        return None if unreachable else "multi-byte NOP"
+    if DETECTION_MNEMONIC.match(mnemonic):
+        return None if allowed_function(function, args.detection) else "outside the detection code"
+    if mnemonic == "cmpxchg8b":
+        return "not on a 486"
+    if FORBIDDEN_MNEMONIC.match(mnemonic) or FORBIDDEN_OPERAND.search(text):
+        return None if allowed_function(function, args.allow) else "beyond the Pentium"
+    return None
+
+
 def check_instructions(args):
     spans = input_sections(args.map) if args.map else []
     foreign = [os.path.realpath(d) + os.sep for d in args.foreign]
     starts = [s[0] for s in spans]
     found = {}
-    for address, function, mnemonic, text in disassemble(args.objdump, args.exe):
-        if not (FORBIDDEN_MNEMONIC.match(mnemonic) or FORBIDDEN_OPERAND.search(text)):
-            continue
-        if allowed_function(function, args.allow):
+    last_function, unreachable = None, False
+    for address, function, code, text in disassemble(args.objdump, args.exe):
+        mnemonic = mnemonic_of(text)
+        if function != last_function:
+            last_function, unreachable = function, False
+        why = refused(mnemonic, code, text, function, args, unreachable)
+        if END_OF_PATH.match(mnemonic):
+            unreachable = True
+        elif not padding(mnemonic, code):
+            unreachable = False
+        if not why:
             continue
         section, origin = section_of(spans, starts, address) if spans else ("", "")
         # Tables that the linker puts among the code are data, not instructions.
@@ -108,9 +179,9 @@ def check_instructions(args):
             continue
         if origin and any(library_path(origin).startswith(d) for d in foreign):
             continue
-        found.setdefault((function, origin), []).append("%x: %s %s" % (address, mnemonic, text))
+        found.setdefault((function, origin), []).append("%x: %s (%s)" % (address, text, why))
     for (function, origin), lines in sorted(found.items()):
-        print("%s%s: %d instruction(s) beyond the Pentium, first %s"
+        print("%s%s: %d instruction(s) refused, first %s"
               % (function, " (" + origin + ")" if origin else "", len(lines), lines[0]))
     return 1 if found else 0
 
@@ -233,6 +304,7 @@ def main():
     parser.add_argument("--map")
     parser.add_argument("--foreign", nargs="*", default=[])
     parser.add_argument("--allow", nargs="*", default=[])
+    parser.add_argument("--detection", nargs="*", default=[])
     parser.add_argument("--allowed")
     parser.add_argument("--static", nargs="*", default=[])
     parser.add_argument("--load-flags")

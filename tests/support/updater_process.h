@@ -61,6 +61,7 @@ public:
 
     HWND dialog() const { return dialog_; }
     DWORD pid() const { return pi_.dwProcessId; }
+    HANDLE process() const { return pi_.hProcess; }
 
 private:
     HWND WaitWindow(const char* caption, bool message_box, HWND skip, DWORD timeout_ms) const;

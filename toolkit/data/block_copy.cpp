@@ -123,7 +123,9 @@ int StreamedCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, in
 {
     if (cpu.has_sse2 && system.sse2 && dst_aligned16)
         return CopySse2;
-    if (cpu.has_sse || cpu.has_3dnow_ext)
+    // movntq, prefetcht0 and sfence belong to SSE and to AMD's MMX
+    // extensions; extended 3DNow! alone (some K6-2+ and K6-III+) lacks them.
+    if (cpu.has_sse || cpu.has_mmx_ext)
         return CopyMmxStreamed;
     if (cpu.has_mmx && cpu.has_3dnow)
         return CopyMmx;

@@ -26,8 +26,9 @@ enum CopyTier {
 int FastCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, int dst_aligned16);
 // The tier CopyBlockStreamed takes: CopySse2 for a 16-byte aligned destination
 // when the processor has SSE2 and the system supports it; else
-// CopyMmxStreamed with SSE or extended 3DNow!; else CopyMmx with MMX and
-// 3DNow!; else CopyMemcpy.
+// CopyMmxStreamed with SSE or the MMX extensions (has_mmx_ext: movntq,
+// prefetcht0 and sfence, which extended 3DNow! alone does not bring); else
+// CopyMmx with MMX and 3DNow!; else CopyMemcpy.
 int StreamedCopyTier(const CpuInfoRecord& cpu, const CpuSystemRecord& system, int dst_aligned16);
 
 // 16-byte SSE moves where FastCopyTier allows them (aligned loads where the

@@ -47,7 +47,7 @@ int FillTier(const CpuInfoRecord& cpu)
 
 int ExpandTier(const CpuInfoRecord& cpu)
 {
-    return cpu.has_sse || cpu.has_3dnow_ext ? PixelMmxStreamed : PixelPlain;
+    return cpu.has_sse || cpu.has_mmx_ext ? PixelMmxStreamed : PixelPlain;
 }
 
 int FillRow(void* row, int32_t count, int32_t bytes, uint32_t value)

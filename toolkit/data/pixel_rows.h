@@ -21,8 +21,8 @@ enum PixelTier {
 
 // The fills' tier: PixelMmx with MMX, else PixelPlain.
 int FillTier(const CpuInfoRecord& cpu);
-// The expansion's tier: PixelMmxStreamed with SSE or extended 3DNow! (the
-// processors that have movntq and sfence), else PixelPlain.
+// The expansion's tier: PixelMmxStreamed with SSE or the MMX extensions
+// (has_mmx_ext: the processors that have movntq and sfence), else PixelPlain.
 int ExpandTier(const CpuInfoRecord& cpu);
 
 // A packed row: pixel 0 in the most significant bits of byte 0, pixel i at

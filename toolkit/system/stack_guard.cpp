@@ -39,8 +39,7 @@ __attribute__((no_stack_protector)) void SeedStackGuard()
     __stack_chk_guard = guard ? guard : (uintptr_t)0x2F5A00;
 }
 
-// Programs that run the C runtime's start-up are seeded before their first
-// constructor; a program with its own entry point calls SeedStackGuard.
+// Seeded before any other constructor, whoever runs the constructor list.
 __attribute__((constructor(101), no_stack_protector)) static void SeedAtStart()
 {
     SeedStackGuard();

@@ -19,7 +19,8 @@ extern uintptr_t __stack_chk_guard;
 // Seeds __stack_chk_guard from what every Windows since 95 and NT 4 offers:
 // the tick count, the performance counter, process and thread ids and the
 // addresses the loader chose. Only the first call seeds (a later one would
-// fail every protected frame still on the stack); a program that does not run
-// the C runtime's start-up calls it first thing, others get it from the
-// runtime's constructors.
+// fail every protected frame still on the stack). Every program gets it from
+// its static constructors, the first of them: those of the C runtime's
+// start-up, or RunImageConstructors (program_start.h) at a program's own
+// entry point.
 void SeedStackGuard();

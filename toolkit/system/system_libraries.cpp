@@ -1,20 +1,24 @@
 #include "toolkit/system/system_libraries.h"
 
-#include <delayimp.h>
 #include <string.h>
 
-int RestrictDllSearch()
+int RestrictDllSearch(int ways)
 {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (!kernel)
         return 0;
     typedef BOOL(WINAPI * SetDefaultDirectories)(DWORD);
     SetDefaultDirectories set_default =
-        (SetDefaultDirectories)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+        (ways & DllSearchDefaultDirectories)
+            ? (SetDefaultDirectories)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories")
+            : nullptr;
     if (set_default && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32))
         return 2;
     typedef BOOL(WINAPI * SetDirectory)(LPCSTR);
-    SetDirectory set_directory = (SetDirectory)(void*)GetProcAddress(kernel, "SetDllDirectoryA");
+    SetDirectory set_directory =
+        (ways & DllSearchNoCurrentFolder)
+            ? (SetDirectory)(void*)GetProcAddress(kernel, "SetDllDirectoryA")
+            : nullptr;
     if (set_directory && set_directory(""))
         return 1;
     return 0;
@@ -33,19 +37,48 @@ HMODULE LoadSystemLibrary(const char* name)
     }
     path[len] = '\\';
     memcpy(path + len + 1, name, name_len + 1);
-    return LoadLibraryA(path);
+    // Every Windows from 95 and NT 4 on takes this flag: the DLL's own
+    // imports are then searched for from the system folder, not from the
+    // program's folder, also where the search cannot be restricted.
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // The start of the image this code is linked into, as the linker names it;
 // an array of no stated size, since everything of the image lies behind it.
 extern "C" BYTE __ImageBase[];
 
+// Appends text to the line at *end, which may reach up to last; cuts it there.
+static void Append(char** end, char* last, const char* text)
+{
+    size_t len = strlen(text);
+    size_t room = (size_t)(last - *end);
+    if (len > room)
+        len = room;
+    memcpy(*end, text, len);
+    *end += len;
+}
+
 // Ends the process as the compiler vendors' helper does when a delay-loaded
 // DLL or function is missing: an exception with the facility of delay
-// loading. A system DLL of the promised systems is never missing.
-[[noreturn]] static void DelayLoadFailed(DWORD code)
+// loading, after a trace line that names what is missing (built by hand: the
+// formatter lives in user32, which may be the DLL that is missing). A system
+// DLL of the promised systems is never missing. function is null when the DLL
+// itself is missing, a number below 0x10000 for an ordinal.
+[[noreturn]] static void DelayLoadFailed(DWORD code, const char* dll, const char* function)
 {
     ULONG_PTR error = GetLastError();
+    char line[300];
+    char* end = line;
+    char* last = line + sizeof line - 2;
+    Append(&end, last, "delay load failed: ");
+    Append(&end, last, dll);
+    if (function) {
+        Append(&end, last, "!");
+        Append(&end, last, IS_INTRESOURCE(function) ? "(ordinal)" : function);
+    }
+    end[0] = '\n';
+    end[1] = 0;
+    OutputDebugStringA(line);
     for (;;)
         RaiseException(VcppException(ERROR_SEVERITY_ERROR, code), EXCEPTION_NONCONTINUABLE, 1,
                        &error);
@@ -63,7 +96,7 @@ extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC
     if (!*module) {
         HMODULE loaded = LoadSystemLibrary(dll);
         if (!loaded)
-            DelayLoadFailed(ERROR_MOD_NOT_FOUND);
+            DelayLoadFailed(ERROR_MOD_NOT_FOUND, dll, nullptr);
         *module = loaded;
     }
     size_t index = (size_t)(slot - (FARPROC*)(base + descriptor->rvaIAT));
@@ -75,7 +108,7 @@ extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC
         function = (LPCSTR)((const IMAGE_IMPORT_BY_NAME*)(base + names[index].u1.AddressOfData))->Name;
     FARPROC address = GetProcAddress(*module, function);
     if (!address)
-        DelayLoadFailed(ERROR_PROC_NOT_FOUND);
+        DelayLoadFailed(ERROR_PROC_NOT_FOUND, dll, function);
     *slot = address;
     return address;
 }

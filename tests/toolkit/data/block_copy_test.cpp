@@ -24,7 +24,7 @@ static const struct CopyPath {
     {"fast, SSE", CopyBlockFast, {0, 1, 0, 0, 0}, true, true},
     {"streamed, SSE2 and SSE", CopyBlockStreamed, {1, 1, 0, 1, 0}, true, true},
     {"streamed, SSE2 alone", CopyBlockStreamed, {1, 0, 0, 0, 0}, true, false},
-    {"streamed, extended 3DNow!", CopyBlockStreamed, {0, 0, 1, 1, 0}, true, true},
+    {"streamed, MMX extensions", CopyBlockStreamed, {0, 0, 1, 1, 0}, true, true},
     {"streamed, MMX and 3DNow!", CopyBlockStreamed, {0, 0, 0, 1, 1}, true, true},
     {"streamed, MMX alone", CopyBlockStreamed, {0, 0, 0, 1, 0}, false, false},
 };
@@ -111,7 +111,8 @@ TEST(BlockCopy, FlagsReachEveryTier)
 
 // Which instructions each processor and system gets. The SSE and SSE2 tiers
 // need the system's support (Windows 95 and NT 4 do not save the SSE
-// registers); movntq, prefetcht0 and sfence need SSE or extended 3DNow!.
+// registers); movntq, prefetcht0 and sfence need SSE or the MMX extensions,
+// which some processors with extended 3DNow! lack.
 TEST(Tiers, EveryProcessorAndSystem)
 {
     enum { MMX = 1, THREE_DNOW = 2, MMX_EXT = 4, THREE_DNOW_EXT = 8, SSE = 16, SSE2 = 32 };
@@ -122,9 +123,12 @@ TEST(Tiers, EveryProcessorAndSystem)
         {0, SSE | SSE2, CopyMemcpy, CopyMemcpy, CopyMemcpy, CopyMemcpy, PixelPlain, PixelPlain},
         {MMX, 0, CopyMemcpy, CopyMemcpy, CopyMemcpy, CopyMemcpy, PixelMmx, PixelPlain},
         {MMX | THREE_DNOW, 0, CopyMmx, CopyMmx, CopyMmx, CopyMmx, PixelMmx, PixelPlain},
-        {MMX | MMX_EXT, 0, CopyMemcpy, CopyMemcpy, CopyMemcpy, CopyMemcpy, PixelMmx, PixelPlain},
+        {MMX | MMX_EXT, 0, CopyMmxStreamed, CopyMmxStreamed, CopyMmxStreamed, CopyMmxStreamed,
+         PixelMmx, PixelMmxStreamed},
         {MMX | THREE_DNOW | MMX_EXT | THREE_DNOW_EXT, 0, CopyMmxStreamed, CopyMmxStreamed,
          CopyMmxStreamed, CopyMmxStreamed, PixelMmx, PixelMmxStreamed},
+        {MMX | THREE_DNOW | THREE_DNOW_EXT, 0, CopyMmx, CopyMmx, CopyMmx, CopyMmx, PixelMmx,
+         PixelPlain},
         {MMX | MMX_EXT | SSE, 0, CopyMmxStreamed, CopyMmxStreamed, CopyMmxStreamed,
          CopyMmxStreamed, PixelMmx, PixelMmxStreamed},
         {MMX | MMX_EXT | SSE, SSE, CopySse, CopySse, CopyMmxStreamed, CopyMmxStreamed, PixelMmx,

@@ -8,7 +8,7 @@
 #include "toolkit/data/cpu_info.h"
 
 struct PathFlags {
-    int sse2, sse, three_dnow_ext, mmx, three_dnow;
+    int sse2, sse, mmx_ext, mmx, three_dnow;
 };
 
 // Sets the path flags, and the system's SSE support as the processor's, for
@@ -21,7 +21,7 @@ public:
         CpuSystem.sse2 = flags.sse2;
         CpuInfo.has_sse2 = flags.sse2;
         CpuInfo.has_sse = flags.sse;
-        CpuInfo.has_3dnow_ext = flags.three_dnow_ext;
+        CpuInfo.has_mmx_ext = flags.mmx_ext;
         CpuInfo.has_mmx = flags.mmx;
         CpuInfo.has_3dnow = flags.three_dnow;
     }

@@ -119,7 +119,7 @@ TEST(ExpandIndexedRow, RandomPalettesOnEveryPath)
             ExpandIndexedRow(out, indices, palette, count);
             ASSERT_TRUE(X87Free()) << count;
             ASSERT_EQ(0, memcmp(expected, out, sizeof out))
-                << "SSE " << flags.sse << ", extended 3DNow! " << flags.three_dnow_ext << ", " << count;
+                << "SSE " << flags.sse << ", MMX extensions " << flags.mmx_ext << ", " << count;
         }
     }
 }
