@@ -1,5 +1,7 @@
 #include "toolkit/files/file_replace.h"
 
+#include <string.h>
+
 #include "toolkit/data/dbcs_text.h"
 #include "toolkit/files/folder_walk.h"
 
@@ -39,7 +41,7 @@ static int TempPathOf(char* temp, int size, const char* dst)
 // ".~upd", 1 to 9 in ".~up1" to ".~up9".
 static void NameTemp(char* temp, int index)
 {
-    int len = lstrlenA(temp);
+    size_t len = strlen(temp);
     temp[len - 1] = index ? (char)('0' + index) : ReplaceSuffix[sizeof ReplaceSuffix - 2];
 }
 
