@@ -25,8 +25,8 @@ struct CopyWalker {
 int CopyWalkerInit(const char* src_root, const char* dst_root, int fail_if_exists,
                    CopyWalker* walker);
 
-// Handles the run's next file: copies it with FileCopyReplace, so that an
-// installed file is never left half-written (a failure counts in failed), puts
+// Handles the run's next file: copies it with FileCopyReplace, which puts it
+// in place in one step where it can (a failure counts in failed), puts
 // its name relative to dst_root in current_name and traces the full target
 // path as "%s\n". Returns nonzero when a file was handled, whether its copy
 // succeeded or not; 0 when the tree holds no further file.

@@ -1,13 +1,17 @@
 // Copy benchmark: a generated patch of 1,000 files (2 KiB each) in 50 folders,
 // copied (a) by the updater's state machine, pass after pass without the main
 // loop's sleep, and (b) by the system's xcopy /E /Y /I, in the same run.
-// (a) is also run as (a0), each file copied straight onto its target as the
+// (a) is also run as (a1), the same without the flush: FlushFileBuffers is
+// answered without the system (the file is still opened and closed for it),
+// which gives the cost of writing each file's data through to the disk before
+// its move; and as (a0), each file copied straight onto its target as the
 // updater copied before it wrote each file beside its target and moved it
 // into place: the bench's hooks then turn the copy to the temporary name into
-// a copy onto the target and answer the attribute calls and the move without
-// the system, so that one CopyFileA per file is the only system call left of
-// the replacement, exactly as before. (a) and (a0) overwrite the same 1,000
-// existing files, alternately; the best of three rounds of each counts.
+// a copy onto the target and answer the name clearing, the attribute calls,
+// the flush and the move without the system, so that one CopyFileA per file
+// is the only system call left of the replacement, exactly as before. (a),
+// (a1) and (a0) overwrite the same 1,000 existing files, in turn; the best of
+// three rounds of each counts.
 // Also: listings opened per step, the cost of one listing, and the cost of
 // one log append when the log already holds 10,000 lines.
 #include <stdio.h>
@@ -25,15 +29,31 @@ static const int FilesPerFolder = 20;
 static const int FileSize = 2048;
 
 // Calls counted while the updater runs.
-static long Listings, CopyCalls, FolderCreations, Moves;
+static long Listings, CopyCalls, FolderCreations, Moves, Flushes;
 static HANDLE(WINAPI* RealFindFirst)(LPCSTR, LPWIN32_FIND_DATAA);
 static BOOL(WINAPI* RealCopy)(LPCSTR, LPCSTR, BOOL);
 static BOOL(WINAPI* RealCreateDirectory)(LPCSTR, LPSECURITY_ATTRIBUTES);
 static BOOL(WINAPI* RealMove)(LPCSTR, LPCSTR, DWORD);
 static DWORD(WINAPI* RealGetAttributes)(LPCSTR);
 static BOOL(WINAPI* RealSetAttributes)(LPCSTR, DWORD);
+static BOOL(WINAPI* RealDelete)(LPCSTR);
+static BOOL(WINAPI* RealFlush)(HANDLE);
+static HANDLE(WINAPI* RealCreateFile)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                      HANDLE);
+static BOOL(WINAPI* RealCloseHandle)(HANDLE);
 // Set while the updater runs as (a0), each file copied straight onto its target.
 static bool Straight;
+// Set while the updater runs as (a1), without the flush.
+static bool NoFlush;
+// The handle that (a0) hands out for opening a temporary file.
+static HANDLE const NoFile = (HANDLE)(LONG_PTR)0x5A5A0;
+
+// True when path ends in a temporary name (".~up" and one more character).
+static bool IsTemp(LPCSTR path)
+{
+    int len = lstrlenA(path);
+    return len > 5 && strncmp(path + len - 5, ReplaceSuffix, 4) == 0;
+}
 
 static HANDLE WINAPI CountedFindFirst(LPCSTR pattern, LPWIN32_FIND_DATAA data)
 {
@@ -43,11 +63,11 @@ static HANDLE WINAPI CountedFindFirst(LPCSTR pattern, LPWIN32_FIND_DATAA data)
 static BOOL WINAPI CountedCopy(LPCSTR from, LPCSTR to, BOOL fail)
 {
     CopyCalls++;
-    if (!Straight)
+    if (!Straight || !IsTemp(to))
         return RealCopy(from, to, fail);
     char target[MAX_PATH];  // the temporary name without its suffix
     lstrcpynA(target, to, lstrlenA(to) - (int)strlen(ReplaceSuffix) + 1);
-    return RealCopy(from, target, fail);
+    return RealCopy(from, target, FALSE);
 }
 static BOOL WINAPI CountedMove(LPCSTR from, LPCSTR to, DWORD flags)
 {
@@ -64,6 +84,30 @@ static DWORD WINAPI StraightGetAttributes(LPCSTR path)
 static BOOL WINAPI StraightSetAttributes(LPCSTR path, DWORD attributes)
 {
     return Straight || RealSetAttributes(path, attributes);
+}
+static BOOL WINAPI StraightDelete(LPCSTR path)
+{
+    if (!Straight)
+        return RealDelete(path);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+}
+static HANDLE WINAPI StraightCreateFile(LPCSTR path, DWORD access, DWORD share,
+                                        LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                        DWORD flags, HANDLE model)
+{
+    if (Straight && IsTemp(path))
+        return NoFile;
+    return RealCreateFile(path, access, share, security, disposition, flags, model);
+}
+static BOOL WINAPI StraightCloseHandle(HANDLE handle)
+{
+    return handle == NoFile || RealCloseHandle(handle);
+}
+static BOOL WINAPI CountedFlush(HANDLE file)
+{
+    Flushes++;
+    return Straight || NoFlush || RealFlush(file);
 }
 static BOOL WINAPI CountedCreateDirectory(LPCSTR path, LPSECURITY_ATTRIBUTES sa)
 {
@@ -124,7 +168,7 @@ static double RunUpdater(const char* work, const char* target, long* steps, long
     strcpy(UpdateState.work_dir, work);
     strcpy(UpdateState.install_dir, target);
     UpdateState.phase = StartRequested;
-    Listings = CopyCalls = FolderCreations = Moves = 0;
+    Listings = CopyCalls = FolderCreations = Moves = Flushes = 0;
     *steps = 0;
     *max_listings = 0;
     double start = Now();
@@ -220,7 +264,13 @@ int main()
         !HookImport("kernel32.dll", "GetFileAttributesA", (void*)StraightGetAttributes,
                     (void**)&RealGetAttributes) ||
         !HookImport("kernel32.dll", "SetFileAttributesA", (void*)StraightSetAttributes,
-                    (void**)&RealSetAttributes)) {
+                    (void**)&RealSetAttributes) ||
+        !HookImport("kernel32.dll", "DeleteFileA", (void*)StraightDelete, (void**)&RealDelete) ||
+        !HookImport("kernel32.dll", "CreateFileA", (void*)StraightCreateFile,
+                    (void**)&RealCreateFile) ||
+        !HookImport("kernel32.dll", "CloseHandle", (void*)StraightCloseHandle,
+                    (void**)&RealCloseHandle) ||
+        !HookImport("kernel32.dll", "FlushFileBuffers", (void*)CountedFlush, (void**)&RealFlush)) {
         printf("cannot count system calls in this build\n");
         return 1;
     }
@@ -228,17 +278,24 @@ int main()
     printf("tree: %d files of %d bytes in %d folders\n", Folders * FilesPerFolder, FileSize, Folders);
     long steps = 0, max_listings = 0;
     RunUpdater(work, target_a, &steps, &max_listings);  // every later run overwrites
-    double updater = 0, straight = 0;
+    double updater = 0, unflushed = 0, straight = 0;
     for (int round = 0; round < 3; round++) {
         Straight = true;
         KeepBest(&straight, [&] { RunUpdater(work, target_a, &steps, &max_listings); });
         Straight = false;
+        NoFlush = true;
+        KeepBest(&unflushed, [&] { RunUpdater(work, target_a, &steps, &max_listings); });
+        NoFlush = false;
         KeepBest(&updater, [&] { RunUpdater(work, target_a, &steps, &max_listings); });
     }
-    long listings = Listings, copies = CopyCalls, creations = FolderCreations, moves = Moves;
+    long listings = Listings, copies = CopyCalls, creations = FolderCreations, moves = Moves,
+         flushes = Flushes;
     double xcopy = RunXcopy(patch, target_b);
     printf("(a) UpdateTick, pass after pass: %8.3f s  (%d files in the target)\n", updater,
            CountFiles(target_a));
+    printf("(a1) the same without the flush: %8.3f s\n", unflushed);
+    printf("    ratio (a)/(a1):              %8.3f  (%+.1f us per file)\n", updater / unflushed,
+           (updater - unflushed) * 1e6 / (Folders * FilesPerFolder));
     printf("(a0) the same, copied straight:  %8.3f s  (each file CopyFileA'd onto its target)\n",
            straight);
     printf("    ratio (a)/(a0):              %8.3f  (%+.1f us per file)\n", updater / straight,
@@ -249,8 +306,8 @@ int main()
     printf("steps: %ld; listings opened: %ld in all, %.1f per step on average, at most %ld in one step "
            "(the tree has %d folders)\n",
            steps, listings, (double)listings / steps, max_listings, Folders + 1);
-    printf("copies: %ld; moves: %ld; folder creations: %ld (%.1f per step)\n", copies, moves,
-           creations, (double)creations / steps);
+    printf("copies: %ld; flushes: %ld; moves: %ld; folder creations: %ld (%.1f per step)\n",
+           copies, flushes, moves, creations, (double)creations / steps);
     char folder0[MAX_PATH];
     wsprintfA(folder0, "%s\\folder00", patch);
     double listing = ListingCost(folder0);

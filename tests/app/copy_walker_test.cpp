@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -255,18 +256,35 @@ TEST_F(CopyWalkerTest, DeepTreeEndsWithoutACrash)
 }
 
 // The copies' platform calls, recorded while a RouteRecorder lives: 'c' a copy
-// to a temporary file, 'C' a copy straight onto the target, 'm' a move. With
-// MoveMissing set, MoveFileExA answers as on Windows 95, 98 and Me; with
-// DiskFull set, every copy writes one byte and fails as on a full disk.
+// to a temporary file, 'C' a copy straight onto the target, 'f' a flush of a
+// temporary file, 'F' a flush of the target, 'm' a move. With MoveMissing set,
+// MoveFileExA answers as on Windows 95, 98 and Me; with DiskFull set, every
+// copy writes one byte and fails as on a full disk; with Racing set, a file
+// "planted" appears at the first temporary name that a copy goes to, just
+// before the copy (another user's program beating it there). Opening a
+// read-only file for writing is refused as Windows refuses it, also under
+// Wine running as root.
 static std::string Route;
-static bool MoveMissing, DiskFull;
+static bool MoveMissing, DiskFull, Racing;
 static BOOL(WINAPI* RealCopyFile)(LPCSTR, LPCSTR, BOOL);
 static BOOL(WINAPI* RealMoveFileEx)(LPCSTR, LPCSTR, DWORD);
+static BOOL(WINAPI* RealFlushFileBuffers)(HANDLE);
+static HANDLE(WINAPI* RealCreateFile)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                      HANDLE);
+
+// True when path ends in one of the temporary names' forms, ".~up" and one character.
+static bool IsTempName(const std::string& path)
+{
+    return path.size() > 5 && path.compare(path.size() - 5, 4, ".~up") == 0;
+}
 
 static BOOL WINAPI RecordedCopyFile(LPCSTR from, LPCSTR to, BOOL fail_if_exists)
 {
-    size_t len = strlen(to);
-    Route += len > 5 && strcmp(to + len - 5, ".~upd") == 0 ? 'c' : 'C';
+    Route += IsTempName(to) ? 'c' : 'C';
+    if (Racing && IsTempName(to)) {
+        Racing = false;
+        WriteFileText(to, "planted");
+    }
     if (!DiskFull)
         return RealCopyFile(from, to, fail_if_exists);
     WriteFileText(to, "n");
@@ -284,18 +302,45 @@ static BOOL WINAPI RecordedMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags)
     return RealMoveFileEx(from, to, flags);
 }
 
+static BOOL WINAPI RecordedFlushFileBuffers(HANDLE file)
+{
+    static WCHAR path[32768];  // a path of any length
+    DWORD len = GetFinalPathNameByHandleW(file, path, 32768, 0);
+    Route += len > 5 && len < 32768 && wcsncmp(path + len - 5, L".~up", 4) == 0 ? 'f' : 'F';
+    return RealFlushFileBuffers(file);
+}
+
+static HANDLE WINAPI RefusingCreateFile(LPCSTR path, DWORD access, DWORD share,
+                                        LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                        DWORD flags, HANDLE model)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if ((access & GENERIC_WRITE) && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return RealCreateFile(path, access, share, security, disposition, flags, model);
+}
+
 struct RouteRecorder {
     RouteRecorder()
     {
         ok = HookImport("kernel32.dll", "CopyFileA", (void*)RecordedCopyFile, (void**)&RealCopyFile) &&
              HookImport("kernel32.dll", "MoveFileExA", (void*)RecordedMoveFileEx,
-                        (void**)&RealMoveFileEx);
+                        (void**)&RealMoveFileEx) &&
+             HookImport("kernel32.dll", "FlushFileBuffers", (void*)RecordedFlushFileBuffers,
+                        (void**)&RealFlushFileBuffers) &&
+             HookImport("kernel32.dll", "CreateFileA", (void*)RefusingCreateFile,
+                        (void**)&RealCreateFile);
     }
     ~RouteRecorder()
     {
         RestoreImport((void*)RecordedCopyFile, (void*)RealCopyFile);
         RestoreImport((void*)RecordedMoveFileEx, (void*)RealMoveFileEx);
-        MoveMissing = DiskFull = false;
+        RestoreImport((void*)RecordedFlushFileBuffers, (void*)RealFlushFileBuffers);
+        RestoreImport((void*)RefusingCreateFile, (void*)RealCreateFile);
+        MoveMissing = DiskFull = Racing = false;
     }
     bool ok;
 };
@@ -330,10 +375,15 @@ static HANDLE HoldUnshared(const std::string& path)
 // One patch file copied over its installed namesake, through the walker and
 // through FolderCopyTree, each with the platform's MoveFileExA and with one
 // that is not implemented: the target holds all of its old bytes or all of
-// the new ones, one trace line, one failure at most, and no temporary file.
+// the new ones, flushed before it is moved into place, one trace line, one
+// failure at most, no temporary file of the copy left, and whatever the copy
+// found at a temporary name that it could not remove left as it was.
 TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
 {
-    enum Setup { Plain, StaleTemp, ReadOnlySource, NoTarget, ReadOnlyTarget, HeldTarget, HeldSource, Full };
+    enum Setup {
+        Plain, StaleTemps, LinkedTemp, FolderAtTemp, AllNamesTaken, Race,
+        ReadOnlySource, NoTarget, ReadOnlyTarget, HeldTarget, HeldShared, HeldSource, Full
+    };
     struct Case {
         const char* what;
         Setup setup;
@@ -344,19 +394,24 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
         const char* route_without_move;
         bool replaced;
     } cases[] = {
-        {"overwritten", Plain, 0, 0, 0, "cm", "cmC", true},
-        {"stale read-only temporary file", StaleTemp, 0, 0, 0, "cm", "cmC", true},
-        {"read-only source", ReadOnlySource, 0, 0, 0, "cm", "cmC", true},
-        {"absent target, kept if present", NoTarget, 1, 0, 0, "cm", "cmC", true},
+        {"overwritten", Plain, 0, 0, 0, "cfm", "cfmCF", true},
+        {"stale temporary files, the first read-only", StaleTemps, 0, 0, 0, "cfm", "cfmCF", true},
+        {"link to a read-only file elsewhere at the temporary name", LinkedTemp, 0, 0, 0, "cfm", "cfmCF", true},
+        {"folder with a file at the temporary name", FolderAtTemp, 0, 0, 0, "cfm", "cfmCF", true},
+        {"folders at all temporary names", AllNamesTaken, 0, 0, 0, "CF", "CF", true},
+        {"file planted at the temporary name before the copy", Race, 0, 0, 0, "ccfm", "ccfmCF", true},
+        {"read-only source", ReadOnlySource, 0, 0, 0, "cfm", "cfmCF", true},
+        {"absent target, kept if present", NoTarget, 1, 0, 0, "cfm", "cfmCF", true},
         {"present target kept", Plain, 1, 0, 0, "", "", false},
         {"read-only target", ReadOnlyTarget, 0, 0, 0, "", "", false},
-        {"target held, source read-only", HeldTarget, 0, 0, 0, "cm", "cmC", false},
+        {"target held unshared, source read-only", HeldTarget, 0, 0, 0, "cfmC", "cfmC", false},
+        {"target held for reading and writing, shared", HeldShared, 0, 0, 0, "cfmCF", "cfmCF", true},
         {"source held", HeldSource, 0, 0, 0, "c", "c", false},
         {"disk full midway", Full, 0, 0, 0, "c", "c", false},
-        {"temporary path of 259 characters", Plain, 0, 248, 0, "cm", "cmC", true},
-        {"temporary path of 260 characters", Plain, 0, 249, 0, "C", "C", true},
-        {"temporary name of 255 characters", Plain, 0, -1, 250, "cm", "cmC", true},
-        {"temporary name of 256 characters", Plain, 0, -1, 251, "C", "C", true},
+        {"temporary path of 259 characters", Plain, 0, 248, 0, "cfm", "cfmCF", true},
+        {"temporary path of 260 characters", Plain, 0, 249, 0, "CF", "CF", true},
+        {"temporary name of 255 characters", Plain, 0, -1, 250, "cfm", "cfmCF", true},
+        {"temporary name of 256 characters", Plain, 0, -1, 251, "CF", "CF", true},
     };
     TempDir dir;
     // Only at a drive root does a path of 259 characters end in a name of 256.
@@ -387,13 +442,33 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                                                    : run / "D";
                 std::string name = c.name_chars ? std::string(c.name_chars, 'n') : "f.dat";
                 std::string from = src + "\\" + name, target = dst + "\\" + name;
+                std::string temp = target + ".~upd", outside = run / "elsewhere\\locked.dat";
                 ASSERT_TRUE(MakeFolders(src) && MakeFolders(dst) && WriteFileText(from, "new"));
                 if (c.setup != NoTarget) {
                     ASSERT_TRUE(WriteFileText(target, "old"));
                 }
-                if (c.setup == StaleTemp) {
-                    ASSERT_TRUE(WriteFileText(target + ".~upd", "cut sh"));
-                    SetFileAttributesA((target + ".~upd").c_str(), FILE_ATTRIBUTE_READONLY);
+                // What must stay beside the target, relative to dst, with the
+                // content of the files among it.
+                std::vector<std::pair<std::string, std::string>> stays;
+                if (c.setup == StaleTemps || c.setup == Race)
+                    stays.push_back({name + ".~upd", c.setup == Race ? "planted" : "cut sh"});
+                if (c.setup == StaleTemps) {  // the read-only one is never made writable
+                    ASSERT_TRUE(WriteFileText(temp, "cut sh") && WriteFileText(target + ".~up3", "cut"));
+                    SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_READONLY);
+                }
+                if (c.setup == LinkedTemp) {
+                    ASSERT_TRUE(WriteFileText(outside, "outside"));
+                    ASSERT_TRUE(SetFileAttributesA(outside.c_str(), FILE_ATTRIBUTE_READONLY));
+                    ASSERT_TRUE(MakeFolderLink(outside, temp)) << "cannot make a link here";
+                }
+                if (c.setup == FolderAtTemp) {
+                    ASSERT_TRUE(WriteFileText(temp + "\\x", "x"));
+                    stays = {{name + ".~upd", ""}, {name + ".~upd\\x", "x"}};
+                }
+                for (int i = 0; c.setup == AllNamesTaken && i < 10; i++) {
+                    std::string taken = name + ".~up" + (i ? std::to_string(i) : "d");
+                    ASSERT_TRUE(MakeFolders(dst + "\\" + taken));
+                    stays.push_back({taken, ""});
                 }
                 if (c.setup == ReadOnlySource || c.setup == HeldTarget)
                     SetFileAttributesA(from.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -404,8 +479,12 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 ASSERT_TRUE(CopyFileA(from.c_str(), reference.c_str(), FALSE)) << GetLastError();
                 HANDLE held = c.setup == HeldTarget ? HoldUnshared(target)
                               : c.setup == HeldSource ? HoldUnshared(from)
-                                                      : INVALID_HANDLE_VALUE;
-                ASSERT_EQ(c.setup == HeldTarget || c.setup == HeldSource,
+                              : c.setup == HeldShared
+                                  ? CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, 0, nullptr)
+                                  : INVALID_HANDLE_VALUE;
+                ASSERT_EQ(c.setup == HeldTarget || c.setup == HeldSource || c.setup == HeldShared,
                           held != INVALID_HANDLE_VALUE);
 
                 TraceListener listener;
@@ -413,6 +492,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 Route.clear();
                 MoveMissing = move_missing;
                 DiskFull = c.setup == Full;
+                Racing = c.setup == Race;
                 int failed = c.replaced ? 0 : 1;  // the tree copy counts nothing
                 if (through_walker) {
                     CopyWalker walker;
@@ -423,16 +503,35 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 } else {
                     EXPECT_EQ(1, FolderCopyTree(src.c_str(), dst.c_str(), c.fail_if_exists));
                 }
-                MoveMissing = DiskFull = false;
+                MoveMissing = DiskFull = Racing = false;
                 std::vector<std::string> traced = listener.Stop();
                 if (held != INVALID_HANDLE_VALUE)
                     CloseHandle(held);
+                if (c.setup == LinkedTemp) {
+                    // Untouched and in its place. (Windows removes the link;
+                    // Wine, which shows it as the file it points to, cannot.)
+                    EXPECT_EQ("outside", ReadFileText(outside));
+                    EXPECT_EQ((DWORD)FILE_ATTRIBUTE_READONLY,
+                              GetFileAttributesA(outside.c_str()) & FILE_ATTRIBUTE_READONLY);
+                    RemoveFolderLink(temp);
+                }
 
                 EXPECT_EQ(move_missing ? c.route_without_move : c.route, Route);
                 EXPECT_EQ(c.replaced ? "new" : "old", ReadFileText(target));
                 EXPECT_EQ(c.replaced ? 0 : 1, failed);
                 EXPECT_EQ(std::vector<std::string>{target + "\n"}, traced);
-                EXPECT_EQ(std::vector<std::string>{name}, FilesInWalkOrder(dst));
+                std::vector<std::string> expected = {name}, entries;
+                for (const auto& stay : stays) {
+                    expected.push_back(stay.first);
+                    if (!stay.second.empty()) {
+                        EXPECT_EQ(stay.second, ReadFileText(dst + "\\" + stay.first)) << stay.first;
+                    }
+                }
+                for (const TreeEntry& entry : TreeEntriesInWalkOrder(dst))
+                    entries.push_back(entry.path);
+                std::sort(expected.begin(), expected.end());
+                std::sort(entries.begin(), entries.end());
+                EXPECT_EQ(expected, entries);
                 if (c.replaced && !move_missing) {  // without the move, the copy is CopyFileA's own
                     WIN32_FILE_ATTRIBUTE_DATA got = {}, want = {};
                     GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &got);

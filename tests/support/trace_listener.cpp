@@ -19,14 +19,6 @@ TraceListener::TraceListener()
 TraceListener::~TraceListener()
 {
     Stop();
-    if (view_)
-        UnmapViewOfFile(view_);
-    if (mapping_)
-        CloseHandle(mapping_);
-    if (data_ready_)
-        CloseHandle(data_ready_);
-    if (buffer_ready_)
-        CloseHandle(buffer_ready_);
 }
 
 DWORD WINAPI TraceListener::Run(void* self)
@@ -50,9 +42,24 @@ const std::vector<std::string>& TraceListener::Stop()
 {
     if (thread_) {
         OutputDebugStringA(StopMarker);
-        WaitForSingleObject(thread_, 30000);
+        DWORD ended = WaitForSingleObject(thread_, 30000);
         CloseHandle(thread_);
         thread_ = nullptr;
+        if (ended != WAIT_OBJECT_0)
+            return texts_;  // the thread may still read the view: it stays
     }
+    // Gone at once, so that later debugger output (GoogleTest sends every
+    // failure there) finds no listener to wait for, instead of waiting ten
+    // seconds for a buffer that nobody frees.
+    if (view_)
+        UnmapViewOfFile(view_);
+    if (mapping_)
+        CloseHandle(mapping_);
+    if (data_ready_)
+        CloseHandle(data_ready_);
+    if (buffer_ready_)
+        CloseHandle(buffer_ready_);
+    view_ = nullptr;
+    mapping_ = data_ready_ = buffer_ready_ = nullptr;
     return texts_;
 }

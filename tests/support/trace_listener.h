@@ -16,8 +16,9 @@ public:
 
     // True when the protocol's objects could be set up.
     bool ok() const { return thread_ != nullptr; }
-    // Stops listening once everything sent so far has arrived, and returns
-    // the texts received, one per OutputDebugStringA call. Idempotent.
+    // Stops listening once everything sent so far has arrived, takes the
+    // protocol's objects away, and returns the texts received, one per
+    // OutputDebugStringA call. Idempotent.
     const std::vector<std::string>& Stop();
 
 private:

@@ -17,8 +17,9 @@ int FolderRemoveTree(const char* folder);
 
 // Copies every file and subfolder under src into dst, which must exist;
 // subfolders are created on the way, empty ones included. Each file is put
-// in place with FileCopyReplace, never left half-written; fail_if_exists is
-// handed to it: nonzero keeps an existing target file, 0 overwrites it. Traces "%s\n" with the target path of every file, copied or not, and
+// in place with FileCopyReplace, in one step where it can; fail_if_exists is
+// handed to it: nonzero keeps an existing target file, 0 overwrites it.
+// Traces "%s\n" with the target path of every file, copied or not, and
 // of every entry skipped (a link, which is not copied, a path that does not
 // fit, or a subfolder that cannot be listed). Returns 1 when src could be
 // listed, whatever failed below it; 0 when either path is null or empty or
