@@ -85,10 +85,20 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
     TempDir dir;
     std::string old_root = dir / "old", new_root = dir / "new", work = dir / "work",
                 inst = dir / "inst";
-    // Same size, the difference behind the first compared block of 64 KiB.
-    std::string big(64 * 1024 + 1, 'b');
-    std::string big_changed = big;
-    big_changed.back() = 'c';
+    // Same size, one byte apart, wherever a block comparison could stop
+    // short: every byte of every block must count, the last partial one too.
+    const int Block = 64 * 1024;
+    struct OneByte {
+        const char* path;
+        int size;
+        int differs_at;  // -1: the same bytes
+    } one_byte[] = {
+        {"byte17.bin", 17, 16},
+        {"end_of_block1.bin", 2 * Block, Block - 1},
+        {"start_of_block2.bin", 2 * Block, Block},
+        {"end_of_tail.bin", 3 * Block + 5, 3 * Block + 4},
+        {"equal.bin", 3 * Block + 5, -1},
+    };
     struct Entry {
         const char* path;
         const char* old_data;  // null: not in OLD
@@ -111,8 +121,17 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
             ASSERT_TRUE(WriteFileText(new_root + "\\" + e.path, e.new_data));
         }
     }
-    ASSERT_TRUE(WriteFileText(old_root + "\\big.bin", big));
-    ASSERT_TRUE(WriteFileText(new_root + "\\big.bin", big_changed));
+    std::map<std::string, std::string> new_bytes;
+    for (const OneByte& e : one_byte) {
+        std::string data(e.size, 0);
+        for (int i = 0; i < e.size; i++)
+            data[i] = (char)(i * 7 % 251);
+        ASSERT_TRUE(WriteFileText(old_root + "\\" + e.path, data));
+        if (e.differs_at >= 0)
+            data[e.differs_at] ^= 0x20;
+        ASSERT_TRUE(WriteFileText(new_root + "\\" + e.path, data));
+        new_bytes[e.path] = data;
+    }
     ASSERT_TRUE(MakeFolders(new_root + "\\empty\\inner"));
     ASSERT_TRUE(MakeFolders(work));
 
@@ -120,7 +139,10 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
     ASSERT_EQ(0, run.exit_code) << run.out << run.err;
     std::vector<std::string> lines = Lines(run.out);
     std::vector<std::string> expected = {
-        "changed big.bin",
+        "changed byte17.bin",
+        "changed end_of_block1.bin",
+        "changed start_of_block2.bin",
+        "changed end_of_tail.bin",
         "new     empty\\",
         "new     empty\\inner\\",
         "changed resized.dat",
@@ -130,22 +152,25 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
         "left in place by the update (the new installation lacks them):",
         "        removed.txt",
         "        sub\\deep\\gone.dat",
-        "written: 1 new and 3 changed files, 3 new folders; not written: 3 unchanged files; "
+        "written: 1 new and 6 changed files, 3 new folders; not written: 4 unchanged files; "
         "left in place: 2 files",
-        std::string("check: 4 files to copy, 0 entries will fail under ") + DefaultInstallDir,
+        std::string("check: 7 files to copy, 0 entries will fail under ") + DefaultInstallDir,
     };
     // Written lines come in listing order, which no platform promises.
-    std::sort(lines.begin(), lines.begin() + std::min<size_t>(7, lines.size()));
-    std::sort(expected.begin(), expected.begin() + 7);
-    if (lines.size() >= 10)
-        std::sort(lines.begin() + 8, lines.begin() + 10);
+    std::sort(lines.begin(), lines.begin() + std::min<size_t>(10, lines.size()));
+    std::sort(expected.begin(), expected.begin() + 10);
+    if (lines.size() >= 13)
+        std::sort(lines.begin() + 11, lines.begin() + 13);
     EXPECT_EQ(expected, lines);
     std::map<std::string, std::string> patch = TreeOf(work + "\\patch");
     std::map<std::string, std::string> written = {
-        {"big.bin", big_changed},     {"empty", "<folder>"},        {"empty\\inner", "<folder>"},
+        {"empty", "<folder>"},        {"empty\\inner", "<folder>"},
         {"resized.dat", "longer now"}, {"表", "<folder>"},          {"表\\ソ.dat", "new so"},
         {"能", "<folder>"},           {"能\\表示", "<folder>"},     {"能\\表示\\新規.txt", "fresh"},
     };
+    for (const OneByte& e : one_byte)
+        if (e.differs_at >= 0)
+            written[e.path] = new_bytes[e.path];
     EXPECT_EQ(written, patch);
 
     ASSERT_TRUE(MakeFolders(inst));
@@ -161,7 +186,7 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
     EXPECT_NE(-1, updater.WaitExit());
     EraseInstallDir();
     ASSERT_TRUE(ended) << log;
-    EXPECT_NE(std::string::npos, log.find("[4]個のファイルをコピーしました。")) << log;
+    EXPECT_NE(std::string::npos, log.find("[7]個のファイルをコピーしました。")) << log;
     std::map<std::string, std::string> want = TreeOf(new_root);
     want["removed.txt"] = "bye";
     want["sub\\deep\\gone.dat"] = "gone";
