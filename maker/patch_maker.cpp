@@ -94,7 +94,11 @@ static int WritePatchFile(MakeCounts* counts, int changed, DWORD attributes)
     }
     if (!CopyFileW(NewPath.text, PatchPath.text, TRUE)) {
         DWORD error = GetLastError();
-        if (GetFileAttributesW(PatchPath.text) != INVALID_FILE_ATTRIBUTES)
+        // Refused because something already has the name (a folder refuses
+        // with access denied), not a copy that failed on its way.
+        if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+             error == ERROR_ACCESS_DENIED) &&
+            GetFileAttributesW(PatchPath.text) != INVALID_FILE_ATTRIBUTES)
             return CaseTwins();
         // Tell the side that failed: a source that cannot be read is the usual case.
         HANDLE file = CreateFileW(NewPath.text, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING,
