@@ -499,6 +499,8 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
          "makepatch: an option without its value: --exclude", false},
         {"exclude from a root", {"--exclude", "\\logs", "OLD", "NEW", "PATCH"}, Missing, false,
          "makepatch: --exclude takes a path inside ", false},
+        {"patch named as an unfinished one", {"OLD", "NEW", "PATCH.unfinished"}, Missing, false,
+         "makepatch: the patch folder's name must not end in .unfinished: ", false},
         {"check of what an interrupted make left", {"--check", "PATCH.unfinished"}, Missing, false,
          "makepatch: an unfinished patch, left by a make that was ended midway", false, nullptr,
          nullptr, false, true},
