@@ -9,6 +9,8 @@ static UINT CodePage;
 static HANDLE Handles[2];
 static int NamesWithStandIns;
 
+static void CountedReset();
+
 void OutStart()
 {
     CodePage = GetConsoleOutputCP();
@@ -17,6 +19,7 @@ void OutStart()
     Handles[OutStd] = GetStdHandle(STD_OUTPUT_HANDLE);
     Handles[OutErr] = GetStdHandle(STD_ERROR_HANDLE);
     NamesWithStandIns = 0;
+    CountedReset();
 }
 
 UINT OutCodePage() { return CodePage; }
@@ -52,9 +55,64 @@ int OutWide(int stream, const WCHAR* text)
     return stand_ins;
 }
 
+// Names counted since OutStart, by a 64-bit hash of their text, in a table
+// with open addressing that is never more than half full: a name printed
+// twice (written, then named by the check) is counted once.
+static unsigned long long* Counted;
+static int CountedSlots;  // a power of two, or 0
+static int CountedUsed;
+
+static void CountedReset()
+{
+    if (Counted)
+        HeapFree(GetProcessHeap(), 0, Counted);
+    Counted = 0;
+    CountedSlots = CountedUsed = 0;
+}
+
+// Puts hash into table (slots entries). Returns 1 when it was not there yet.
+static int CountedPut(unsigned long long* table, int slots, unsigned long long hash)
+{
+    int at = (int)(hash & (unsigned long long)(slots - 1));
+    for (; table[at]; at = (at + 1) & (slots - 1))
+        if (table[at] == hash)
+            return 0;
+    table[at] = hash;
+    return 1;
+}
+
+// Returns 1 when name was not counted before (or when there is no memory
+// to tell), and remembers it.
+static int CountFirstTime(const WCHAR* name)
+{
+    unsigned long long hash = 14695981039346656037ull;  // FNV-1a
+    for (; *name; name++)
+        hash = (hash ^ *name) * 1099511628211ull;
+    hash |= 1;  // 0 marks a free slot
+    if (2 * (CountedUsed + 1) > CountedSlots) {
+        int slots = CountedSlots ? 2 * CountedSlots : 64;
+        unsigned long long* table = (unsigned long long*)HeapAlloc(
+            GetProcessHeap(), HEAP_ZERO_MEMORY, slots * sizeof *table);
+        if (!table)
+            return 1;
+        for (int i = 0; i < CountedSlots; i++)
+            if (Counted[i])
+                CountedPut(table, slots, Counted[i]);
+        int used = CountedUsed;
+        CountedReset();
+        Counted = table;
+        CountedSlots = slots;
+        CountedUsed = used;
+    }
+    if (!CountedPut(Counted, CountedSlots, hash))
+        return 0;
+    CountedUsed++;
+    return 1;
+}
+
 void OutName(int stream, const WCHAR* name)
 {
-    if (OutWide(stream, name) > 0)
+    if (OutWide(stream, name) > 0 && CountFirstTime(name))
         NamesWithStandIns++;
 }
 

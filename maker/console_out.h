@@ -28,10 +28,10 @@ void OutAscii(int stream, const char* format, ...);
 int OutWide(int stream, const WCHAR* text);
 
 // Prints a name or relative path as OutWide does and counts it when it
-// needed a stand-in.
+// needed a stand-in, once however often the same text is printed.
 void OutName(int stream, const WCHAR* name);
 
-// Names printed with a stand-in since OutStart.
+// Different names printed with a stand-in since OutStart.
 int OutNamesWithStandIns();
 
 // Prints the system's message for code ("error N" when it has none), on

@@ -1,5 +1,6 @@
 #include "maker/patch_check.h"
 
+#include <string.h>
 #include <wchar.h>
 
 #include "maker/code_page_text.h"
@@ -13,12 +14,19 @@ const WCHAR DefaultInstallDir[] = L"C:\\Program Files (x86)\\Pelto\\Kivari Quilm
 // The updater's code page: every name and path it handles is code page 932.
 static const UINT UpdaterCodePage = 932;
 
+// What the updater puts before a path in the patch ("patch\"), after the
+// unpack folder's own backslash, and after a folder's path to list it.
+static const int PatchFolderChars = 6;
+static const int ListingPatternChars = 4;
+
 static WidePath CheckPath;
+static WCHAR Longest[WidePathChars];
 
 struct CheckRun {
     int install_chars;  // characters of the installation folder
+    int unpack_chars;   // characters of the unpack folder; 0 when none was given
     int findings;
-    int files;
+    CheckResult* result;
 };
 
 // Prints the finding for the entry that CheckPath names; reason is ASCII.
@@ -28,11 +36,82 @@ static void Report(CheckRun* run, const char* reason, int is_folder)
     run->findings++;
 }
 
+// Characters of the path by which the updater reads the entry that
+// CheckPath names, relative to the unpack folder: "patch\<path>" for a file,
+// "patch\<path>\*.*" for a folder, which it lists ("patch\*.*" at the root).
+static int ReadChars(int is_folder)
+{
+    int rel = (int)wcslen(WidePathRelative(&CheckPath));
+    int chars = rel > 0 ? PatchFolderChars + rel : PatchFolderChars - 1;
+    return chars + (is_folder ? ListingPatternChars : 0);
+}
+
+// Keeps the entry that CheckPath names as the longest read when it is.
+static void KeepLongest(CheckRun* run, int is_folder)
+{
+    int chars = ReadChars(is_folder);
+    if (chars <= run->result->longest_chars)
+        return;
+    lstrcpyW(Longest, WidePathRelative(&CheckPath));
+    run->result->longest_is_folder = is_folder;
+    run->result->longest_chars = chars;
+}
+
+// The reason why the ANSI calls cannot reach a file or folder named name,
+// written into reason; null when they can.
+static const char* UnreachableName(const WCHAR* name, char* reason)
+{
+    int len = (int)wcslen(name);
+    if (len > 0 && (name[len - 1] == L'.' || name[len - 1] == L' ')) {
+        wsprintfA(reason, "the name ends in %s, which the ANSI calls drop from every name",
+                  name[len - 1] == L'.' ? "a dot" : "a space");
+        return reason;
+    }
+    // A device is named by the part before the first dot, spaces at its end
+    // dropped, whatever extension follows.
+    int base = 0;
+    while (base < len && name[base] != L'.')
+        base++;
+    while (base > 0 && name[base - 1] == L' ')
+        base--;
+    if (base == 3 || base == 4) {
+        char device[5];
+        int ascii = 1;
+        for (int i = 0; i < base; i++) {
+            WCHAR c = name[i];
+            ascii &= c < 0x80;
+            device[i] = (char)(c >= L'a' && c <= L'z' ? c - L'a' + 'A' : c);
+        }
+        device[base] = 0;
+        char kind[5];
+        memcpy(kind, device, sizeof kind);
+        if (base == 4 && kind[3] >= '1' && kind[3] <= '9')
+            kind[3] = '#';  // COM1 to COM9, LPT1 to LPT9
+        static const char* const Devices[] = {"CON", "PRN", "AUX", "NUL", "COM#", "LPT#"};
+        for (const char* known : Devices) {
+            if (ascii && strcmp(kind, known) == 0) {
+                wsprintfA(reason, "%s is a device name (with any extension), which the ANSI calls "
+                                  "take for the device", device);
+                return reason;
+            }
+        }
+    }
+    static const WCHAR Temporary[] = L".~upd";
+    const int temporary_chars = 5;
+    if (len >= temporary_chars && _wcsicmp(name + len - temporary_chars, Temporary) == 0) {
+        lstrcpyA(reason, "the name ends in .~upd, the form of the updater's temporary files, which "
+                         "the copy of another file may take for its own and remove");
+        return reason;
+    }
+    return 0;
+}
+
 // Reports the first thing that makes the entry that CheckPath names fail.
 // Returns 1 when something was reported.
 static int CheckEntry(CheckRun* run, const WIN32_FIND_DATAW* entry, int is_folder)
 {
-    char reason[256];
+    char reason[512];
+    char why[256];
     const char* whole = is_folder ? " (the folder and everything in it)" : "";
     if (ListingIsReparsePoint(entry)) {
         wsprintfA(reason,
@@ -56,11 +135,23 @@ static int CheckEntry(CheckRun* run, const WIN32_FIND_DATAW* entry, int is_folde
         Report(run, reason, is_folder);
         return 1;
     }
+    if (UnreachableName(entry->cFileName, why)) {
+        wsprintfA(reason, "%s%s", why, whole);
+        Report(run, reason, is_folder);
+        return 1;
+    }
     int chars = run->install_chars + 1 + (int)wcslen(WidePathRelative(&CheckPath));
     int limit = is_folder ? MaxFolderPathChars : MaxFilePathChars;
     if (chars > limit) {
         wsprintfA(reason, "the path under the installation folder is %d characters, at most %d fit%s",
                   chars, limit, whole);
+        Report(run, reason, is_folder);
+        return 1;
+    }
+    chars = run->unpack_chars + 1 + ReadChars(is_folder);
+    if (run->unpack_chars > 0 && chars > MaxFilePathChars) {
+        wsprintfA(reason, "the path read from the unpack folder is %d characters, at most %d fit%s",
+                  chars, MaxFilePathChars, whole);
         Report(run, reason, is_folder);
         return 1;
     }
@@ -83,13 +174,14 @@ static int CheckFolder(CheckRun* run)
         }
         int is_folder = (listing.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (!CheckEntry(run, &listing.entry, is_folder)) {
+            KeepLongest(run, is_folder);
             if (ListingKind(&listing.entry) == WalkFolder) {
                 if (!CheckFolder(run)) {
                     ListingClose(&listing);
                     return 0;
                 }
             } else {
-                run->files++;
+                run->result->files++;
             }
         }
         WidePathCut(&CheckPath, len);
@@ -101,23 +193,47 @@ static int CheckFolder(CheckRun* run)
     return 1;
 }
 
-int CheckPatch(const WCHAR* patch_root, const WCHAR* install_dir, int* files)
+// Makes sure that dir, a folder on the user's machine, is one the updater
+// can use (see CheckFoldersUsable). Returns its length in characters
+// without trailing backslashes; 0 after a message.
+static int UsableFolder(const WCHAR* dir, const char* what)
 {
-    *files = 0;
-    // The updater joins names to the folder after a backslash of its own.
-    int install_chars = (int)wcslen(install_dir);
-    while (install_chars > 0 && install_dir[install_chars - 1] == L'\\')
-        install_chars--;
-    if (install_chars == 0) {
-        OutAscii(OutErr, "makepatch: the installation folder is empty\r\n");
-        return -1;
+    int chars = (int)wcslen(dir);
+    while (chars > 0 && dir[chars - 1] == L'\\')
+        chars--;
+    int drive = ((dir[0] | 0x20) >= L'a' && (dir[0] | 0x20) <= L'z') && dir[1] == L':' &&
+                dir[2] == L'\\';
+    int share = dir[0] == L'\\' && dir[1] == L'\\' && dir[2] && dir[2] != L'\\';
+    if (chars == 0 || !(drive || share)) {
+        OutAscii(OutErr, "makepatch: the %s must be a full path, such as C:\\Product: ", what);
+        OutName(OutErr, dir);
+        OutAscii(OutErr, "\r\n");
+        return 0;
     }
     char ansi[WalkPathSize];
-    if (ToCodePageExact(UpdaterCodePage, install_dir, ansi, sizeof ansi) < 0) {
-        OutAscii(OutErr, "makepatch: the installation folder cannot be written in code page 932 "
-                         "within 1,023 bytes, so the updater cannot use it\r\n");
-        return -1;
+    if (ToCodePageExact(UpdaterCodePage, dir, ansi, sizeof ansi) < 0) {
+        OutAscii(OutErr, "makepatch: the %s cannot be written in code page 932 within 1,023 "
+                         "bytes, so the updater cannot use it\r\n", what);
+        return 0;
     }
+    return chars;
+}
+
+int CheckFoldersUsable(const WCHAR* install_dir, const WCHAR* unpack_dir)
+{
+    return UsableFolder(install_dir, "installation folder") > 0 &&
+           (!unpack_dir || UsableFolder(unpack_dir, "unpack folder") > 0);
+}
+
+int CheckPatch(const WCHAR* patch_root, const WCHAR* install_dir, const WCHAR* unpack_dir,
+               CheckResult* result)
+{
+    memset(result, 0, sizeof *result);
+    CheckRun run = {0, 0, 0, result};
+    if (!CheckFoldersUsable(install_dir, unpack_dir))
+        return -1;
+    run.install_chars = UsableFolder(install_dir, "installation folder");
+    run.unpack_chars = unpack_dir ? UsableFolder(unpack_dir, "unpack folder") : 0;
     if (!WidePathSetRoot(&CheckPath, patch_root)) {
         OutAscii(OutErr, "makepatch: cannot use the folder ");
         OutName(OutErr, patch_root);
@@ -130,13 +246,23 @@ int CheckPatch(const WCHAR* patch_root, const WCHAR* install_dir, int* files)
         OutFailure("no folder", WidePathShown(&CheckPath), error);
         return -1;
     }
-    CheckRun run = {install_chars, 0, 0};
-    if (!CheckFolder(&run))
-        return -1;
-    if (run.files == 0) {
-        OutAscii(OutStd, "will fail: the patch holds no file that the updater would copy\r\n");
+    // The patch folder itself is listed first: "patch\*.*".
+    KeepLongest(&run, 1);
+    result->longest = Longest;
+    int root_chars = run.unpack_chars + 1 + result->longest_chars;
+    if (run.unpack_chars > 0 && root_chars > MaxFilePathChars) {
+        OutAscii(OutStd, "will fail: the unpack folder is too long: the patch is listed by %d "
+                         "characters from it, at most %d fit\r\n", root_chars, MaxFilePathChars);
         run.findings++;
+    } else {
+        if (!CheckFolder(&run))
+            return -1;
+        if (result->files == 0) {
+            OutAscii(OutStd, "will fail: the patch holds no file that the updater would copy\r\n");
+            run.findings++;
+        }
     }
-    *files = run.files;
+    // "<folder>\" and the longest path must fit in 259 characters.
+    result->unpack_chars = MaxFilePathChars - 1 - result->longest_chars;
     return run.findings;
 }

@@ -1,16 +1,29 @@
 #include "maker/patch_maker.h"
 
 #include <string.h>
+#include <wchar.h>
 
 #include "maker/console_out.h"
 #include "maker/file_compare.h"
+#include "maker/folder_identity.h"
+#include "maker/path_pattern.h"
 #include "maker/tree_listing.h"
 #include "maker/tree_remove.h"
 #include "maker/wide_path.h"
 #include "toolkit/files/folder_walk.h"
 
+const WCHAR UnfinishedSuffix[] = L".unfinished";
+
 // The three trees, walked in step: the same relative path below each root.
-static WidePath OldPath, NewPath, PatchPath;
+// PatchPath is rooted at the unfinished folder; FinalPath names the patch
+// folder that it becomes. Scratch serves one question at a time.
+static WidePath OldPath, NewPath, PatchPath, FinalPath, Scratch;
+static const MakeRequest* Request;
+
+// Attributes that no patch file carries: the updater's copy keeps a file's
+// attributes, and a read-only installed file refuses the next update.
+static const DWORD NotShipped = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                FILE_ATTRIBUTE_SYSTEM;
 
 static int PushAll(const WCHAR* name)
 {
@@ -34,6 +47,15 @@ static void CutAll(int old_len, int new_len, int patch_len)
     WidePathCut(&PatchPath, patch_len);
 }
 
+// 1 when a pattern of the request leaves out the entry at the relative path.
+static int Excluded(const WCHAR* relative)
+{
+    for (int i = 0; i < Request->exclude_count; i++)
+        if (PathMatches(Request->excludes[i], relative))
+            return 1;
+    return 0;
+}
+
 static void PrintEntry(const char* label, int is_folder)
 {
     OutAscii(OutStd, "%s", label);
@@ -46,16 +68,38 @@ static void PrintWillFail(const char* reason, int is_folder)
     OutWillFail(WidePathRelative(&NewPath), is_folder, reason);
 }
 
-// Writes the file that NewPath names to PatchPath. Returns 1; 0 after a
+// The patch already holds what NewPath's entry would be written as: only
+// another name of the new installation, one that differs from it in case
+// alone, can have put it there. Returns 0 after a message.
+static int CaseTwins()
+{
+    OutAscii(OutErr, "makepatch: the new installation holds names that differ only in case, "
+                     "which Windows takes for one name: ");
+    OutName(OutErr, WidePathShown(&NewPath));
+    OutAscii(OutErr, "\r\n");
+    return 0;
+}
+
+// Writes the file that NewPath names to PatchPath, as an ordinary file
+// whatever attributes it has in the new installation. Returns 1; 0 after a
 // message.
-static int WritePatchFile(MakeCounts* counts, int changed)
+static int WritePatchFile(MakeCounts* counts, int changed, DWORD attributes)
 {
     if (!WidePathCreateFolders(&PatchPath, 0)) {
-        OutFailure("cannot create the folder for", WidePathShown(&PatchPath), GetLastError());
+        DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS)
+            return CaseTwins();  // a file of that name where a folder must go
+        OutFailure("cannot create the folder for", WidePathShown(&PatchPath), error);
         return 0;
     }
     if (!CopyFileW(NewPath.text, PatchPath.text, TRUE)) {
         DWORD error = GetLastError();
+        // Refused because something already has the name (a folder refuses
+        // with access denied), not a copy that failed on its way.
+        if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+             error == ERROR_ACCESS_DENIED) &&
+            GetFileAttributesW(PatchPath.text) != INVALID_FILE_ATTRIBUTES)
+            return CaseTwins();
         // Tell the side that failed: a source that cannot be read is the usual case.
         HANDLE file = CreateFileW(NewPath.text, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, 0);
@@ -66,6 +110,17 @@ static int WritePatchFile(MakeCounts* counts, int changed)
         CloseHandle(file);
         OutFailure("cannot write", WidePathShown(&PatchPath), error);
         return 0;
+    }
+    if (attributes & NotShipped) {
+        // The copy took the source's attributes; keep only the harmless ones.
+        DWORD copied = GetFileAttributesW(PatchPath.text);
+        DWORD kept = copied == INVALID_FILE_ATTRIBUTES
+                         ? 0
+                         : copied & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        if (!SetFileAttributesW(PatchPath.text, kept ? kept : FILE_ATTRIBUTE_NORMAL)) {
+            OutFailure("cannot write", WidePathShown(&PatchPath), GetLastError());
+            return 0;
+        }
     }
     PrintEntry(changed ? "changed " : "new     ", 0);
     if (changed)
@@ -95,6 +150,21 @@ static int AskOld(WIN32_FILE_ATTRIBUTE_DATA* data)
     return OldUnreadable;
 }
 
+// Writes a file whose bytes changed; one that is read-only in the old
+// installation will not be replaced there.
+static int WriteChanged(MakeCounts* counts, const WIN32_FIND_DATAW* entry,
+                        const WIN32_FILE_ATTRIBUTE_DATA* old_data)
+{
+    if (!WritePatchFile(counts, 1, entry->dwFileAttributes))
+        return 0;
+    if (old_data->dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        PrintWillFail("read-only in the old installation, so the update cannot replace it "
+                      "(the product's installer must not make it read-only)", 0);
+        counts->will_fail++;
+    }
+    return 1;
+}
+
 // Handles one file of the new installation, the one NewPath names.
 static int HandleFile(MakeCounts* counts, const WIN32_FIND_DATAW* entry)
 {
@@ -103,18 +173,18 @@ static int HandleFile(MakeCounts* counts, const WIN32_FIND_DATAW* entry)
     if (old == OldUnreadable)
         return 0;
     if (old == OldMissing)
-        return WritePatchFile(counts, 0);
+        return WritePatchFile(counts, 0, entry->dwFileAttributes);
     if (old == OldFolder) {
         // Written all the same, so that the patch holds the new installation.
         PrintWillFail("a file where the old installation has a folder, which the update cannot "
                       "replace", 0);
         counts->will_fail++;
-        return WritePatchFile(counts, 0);
+        return WritePatchFile(counts, 0, entry->dwFileAttributes);
     }
     // Sizes first: a file of another size has changed without a byte read.
     if (old_data.nFileSizeHigh != entry->nFileSizeHigh ||
         old_data.nFileSizeLow != entry->nFileSizeLow)
-        return WritePatchFile(counts, 1);
+        return WriteChanged(counts, entry, &old_data);
     int failed = 0;
     int same = SameContent(NewPath.text, OldPath.text, &failed);
     if (same < 0) {
@@ -123,7 +193,7 @@ static int HandleFile(MakeCounts* counts, const WIN32_FIND_DATAW* entry)
     }
     if (same)
         counts->unchanged_files++;
-    return same ? 1 : WritePatchFile(counts, 1);
+    return same ? 1 : WriteChanged(counts, entry, &old_data);
 }
 
 static int WriteChanges(MakeCounts* counts);
@@ -142,8 +212,13 @@ static int HandleFolder(MakeCounts* counts)
                           "cannot replace", 1);
             counts->will_fail++;
         }
-        if (!WidePathCreateFolders(&PatchPath, 1)) {
-            OutFailure("cannot create", WidePathShown(&PatchPath), GetLastError());
+        // The unfinished folder began empty: a folder already there was put
+        // there by a name that differs only in case.
+        if (!WidePathCreateFolders(&PatchPath, 0) || !CreateDirectoryW(PatchPath.text, 0)) {
+            DWORD error = GetLastError();
+            if (error == ERROR_ALREADY_EXISTS)
+                return CaseTwins();
+            OutFailure("cannot create", WidePathShown(&PatchPath), error);
             return 0;
         }
         PrintEntry("new     ", 1);
@@ -167,7 +242,9 @@ static int WriteChanges(MakeCounts* counts)
         }
         int ok = 1;
         int kind = ListingKind(&listing.entry);
-        if (ListingIsReparsePoint(&listing.entry)) {
+        if (Excluded(WidePathRelative(&NewPath))) {
+            counts->excluded++;
+        } else if (ListingIsReparsePoint(&listing.entry)) {
             PrintWillFail("a link or other reparse point, never followed, so not written",
                           kind != WalkFile);
             counts->will_fail++;
@@ -189,8 +266,9 @@ static int WriteChanges(MakeCounts* counts)
     return 1;
 }
 
-// Lists the files below the folder that OldPath names which the new
-// installation lacks. Returns 1; 0 after a message.
+// Lists what is below the folder that OldPath names and the new
+// installation lacks: a file, or a folder once for all that it holds.
+// Returns 1; 0 after a message.
 static int ListLeftInPlace(MakeCounts* counts)
 {
     TreeListing listing;
@@ -203,19 +281,24 @@ static int ListLeftInPlace(MakeCounts* counts)
             return 0;
         }
         int ok = 1;
+        int is_folder = (listing.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         DWORD new_attributes = GetFileAttributesW(NewPath.text);
-        if (ListingKind(&listing.entry) == WalkFolder) {
-            // A folder that the new installation lacks leaves all its files;
-            // one that became a file there was reported already.
-            if (new_attributes == INVALID_FILE_ATTRIBUTES ||
-                (new_attributes & FILE_ATTRIBUTE_DIRECTORY))
-                ok = ListLeftInPlace(counts);
+        if (Excluded(WidePathRelative(&OldPath))) {
+            // Left out of the patch: what the update does with it is the publisher's choice.
         } else if (new_attributes == INVALID_FILE_ATTRIBUTES) {
-            if (counts->left_in_place++ == 0)
+            if (counts->left_files + counts->left_folders == 0)
                 OutAscii(OutStd, "left in place by the update (the new installation lacks them):\r\n");
             OutAscii(OutStd, "        ");
             OutName(OutStd, WidePathRelative(&OldPath));
-            OutAscii(OutStd, "\r\n");
+            OutAscii(OutStd, "%s\r\n", is_folder ? "\\" : "");
+            if (is_folder)
+                counts->left_folders++;
+            else
+                counts->left_files++;
+        } else if (ListingKind(&listing.entry) == WalkFolder &&
+                   (new_attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            // A folder that became a file in the new installation was reported already.
+            ok = ListLeftInPlace(counts);
         }
         CutAll(old_len, new_len, patch_len);
         if (!ok) {
@@ -247,66 +330,187 @@ static int SetInstallation(WidePath* path, const WCHAR* arg)
     return 1;
 }
 
-// Makes PatchPath an empty folder. Returns 1 with *created telling whether
-// it was made here; 0 after a message.
-static int PreparePatchFolder(const WCHAR* arg, int* created)
+static int EndsUnfinished(const WidePath* path)
 {
-    *created = 0;
-    if (!WidePathSetRoot(&PatchPath, arg)) {
+    int suffix = (int)wcslen(UnfinishedSuffix);
+    return path->len >= suffix && _wcsicmp(path->text + path->len - suffix, UnfinishedSuffix) == 0;
+}
+
+int IsUnfinishedPatch(const WCHAR* folder)
+{
+    return WidePathSetRoot(&Scratch, folder) && EndsUnfinished(&Scratch);
+}
+
+// Characters of the parent of path's folder; 0 when it is a drive's root.
+static int ParentChars(const WidePath* path)
+{
+    int floor = path->text[2] == L'?' ? 4 : 0;  // below "\\?\" lies the drive
+    int at = path->len;
+    while (at > floor && path->text[at - 1] != L'\\')
+        at--;
+    return at > floor ? at - 1 : 0;
+}
+
+// Whether inner lies within outer. Returns 1 or 0; -1 after a message.
+static int Within(const WidePath* inner, const WidePath* outer)
+{
+    int within = FolderIsWithin(inner, outer);
+    if (within < 0)
+        OutFailure("cannot compare the folders", WidePathShown(inner), GetLastError());
+    return within;
+}
+
+// 1 when the folder place, or either installation, lies within the other;
+// 0 when not; -1 after a message. With check_below 0 only place's side is asked.
+static int Overlaps(const WidePath* place, int check_below)
+{
+    const WidePath* installations[] = {&OldPath, &NewPath};
+    for (const WidePath* installation : installations) {
+        int within = Within(place, installation);
+        if (within == 0 && check_below)
+            within = Within(installation, place);
+        if (within != 0) {
+            if (within > 0) {
+                OutAscii(OutErr, "makepatch: the patch folder must lie outside both installations: ");
+                OutName(OutErr, WidePathShown(&FinalPath));
+                OutAscii(OutErr, "\r\n");
+            }
+            return within;
+        }
+    }
+    return 0;
+}
+
+static void OutPathMessage(const char* text, const WidePath* path)
+{
+    OutAscii(OutErr, "makepatch: %s", text);
+    OutName(OutErr, WidePathShown(path));
+    OutAscii(OutErr, "\r\n");
+}
+
+// Makes PatchPath a new, empty unfinished folder beside the patch folder,
+// which FinalPath names, after making sure that the patch folder can take
+// its place. Returns 1 with *patch_there telling whether the patch folder
+// is there (empty); 0 after a message, with nothing changed but a leftover
+// unfinished folder removed.
+static int PrepareUnfinished(int* patch_there)
+{
+    const WCHAR* arg = Request->patch_root;
+    if (!WidePathSetRoot(&FinalPath, arg)) {
         OutFailure("cannot use the folder", arg, ERROR_INVALID_NAME);
         return 0;
     }
-    if (WidePathIsWithin(&PatchPath, &OldPath) || WidePathIsWithin(&PatchPath, &NewPath) ||
-        WidePathIsWithin(&OldPath, &PatchPath) || WidePathIsWithin(&NewPath, &PatchPath)) {
-        OutAscii(OutErr, "makepatch: the patch folder must lie outside both installations: ");
-        OutName(OutErr, WidePathShown(&PatchPath));
-        OutAscii(OutErr, "\r\n");
+    int parent_chars = ParentChars(&FinalPath);
+    int suffix_chars = (int)wcslen(UnfinishedSuffix);
+    if (parent_chars == 0 || EndsUnfinished(&FinalPath) ||
+        FinalPath.len + suffix_chars >= WidePathChars) {
+        OutPathMessage(parent_chars == 0
+                           ? "the patch folder cannot be a drive's root: "
+                           : "the patch folder's name must not end in .unfinished: ",
+                       &FinalPath);
         return 0;
     }
-    DWORD attributes = WidePathAttributes(&PatchPath);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (!CreateDirectoryW(PatchPath.text, 0)) {
-            OutFailure("cannot create", WidePathShown(&PatchPath), GetLastError());
+    Scratch = FinalPath;
+    WidePathCut(&Scratch, parent_chars);
+    DWORD attributes = WidePathAttributes(&Scratch);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        OutFailure("no folder", WidePathShown(&Scratch),
+                   attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_DIRECTORY);
+        return 0;
+    }
+    attributes = WidePathAttributes(&FinalPath);
+    *patch_there = attributes != INVALID_FILE_ATTRIBUTES;
+    // By what the folders are, before anything is written: the patch folder,
+    // or where it will be made, must not lie in an installation, nor an
+    // installation in it.
+    int overlap = *patch_there ? Overlaps(&FinalPath, 1) : Overlaps(&Scratch, 0);
+    if (overlap != 0)
+        return 0;
+    if (*patch_there) {
+        TreeListing listing;
+        int rc = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ListingOpen(&FinalPath, &listing) : -1;
+        if (rc == 1)
+            ListingClose(&listing);
+        if (rc != 0) {
+            OutPathMessage("the patch folder must be missing or empty: ", &FinalPath);
             return 0;
         }
-        *created = 1;
-        return 1;
     }
-    TreeListing listing;
-    int rc = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ListingOpen(&PatchPath, &listing) : -1;
-    if (rc == 1)
-        ListingClose(&listing);
-    if (rc != 0) {
-        OutAscii(OutErr, "makepatch: the patch folder must be missing or empty: ");
-        OutName(OutErr, WidePathShown(&PatchPath));
-        OutAscii(OutErr, "\r\n");
+    PatchPath = FinalPath;
+    memcpy(PatchPath.text + PatchPath.len, UnfinishedSuffix, (suffix_chars + 1) * sizeof(WCHAR));
+    PatchPath.len = PatchPath.root_len = FinalPath.len + suffix_chars;
+    // A leftover of an interrupted make goes first; anything else there stays.
+    attributes = WidePathAttributes(&PatchPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            OutPathMessage("something other than an unfinished patch has its name: ", &PatchPath);
+            return 0;
+        }
+        if (Overlaps(&PatchPath, 1) != 0)
+            return 0;
+        if (!RemoveTreeContents(&PatchPath) || !RemoveDirectoryW(PatchPath.text)) {
+            OutPathMessage("the unfinished patch of an earlier make cannot be removed: ",
+                           &PatchPath);
+            return 0;
+        }
+        OutAscii(OutStd, "removed the unfinished patch of an earlier make: ");
+        OutName(OutStd, WidePathShown(&PatchPath));
+        OutAscii(OutStd, "\r\n");
+    }
+    if (!CreateDirectoryW(PatchPath.text, 0)) {
+        OutFailure("cannot create", WidePathShown(&PatchPath), GetLastError());
         return 0;
     }
     return 1;
 }
 
-int MakePatch(const WCHAR* old_root, const WCHAR* new_root, const WCHAR* patch_root,
-              MakeCounts* counts)
+// Gives the finished patch its name. Returns 1; 0 after a message, with
+// the patch folder as it was.
+static int PutInPlace(int patch_there)
+{
+    if (patch_there && !RemoveDirectoryW(FinalPath.text)) {
+        OutFailure("cannot replace the empty folder", WidePathShown(&FinalPath), GetLastError());
+        return 0;
+    }
+    if (MoveFileW(PatchPath.text, FinalPath.text))
+        return 1;
+    DWORD error = GetLastError();
+    if (patch_there)
+        CreateDirectoryW(FinalPath.text, 0);
+    OutFailure("cannot rename the finished patch to", WidePathShown(&FinalPath), error);
+    return 0;
+}
+
+int MakePatch(const MakeRequest* request, MakeCounts* counts)
 {
     memset(counts, 0, sizeof *counts);
-    int created = 0;
-    if (!SetInstallation(&OldPath, old_root) || !SetInstallation(&NewPath, new_root) ||
-        !PreparePatchFolder(patch_root, &created))
-        return 0;
-    if (WriteChanges(counts) && ListLeftInPlace(counts))
-        return 1;
-    // Put the patch folder back as it was: nothing half-written ships.
-    WidePathCut(&PatchPath, PatchPath.root_len);
-    int undone = RemoveTreeContents(&PatchPath);
-    if (undone && created)
-        undone = RemoveDirectoryW(PatchPath.text) != 0;
-    if (undone) {
-        OutAscii(OutErr, "makepatch: nothing was written: the patch folder is %s again\r\n",
-                 created ? "missing" : "empty");
-    } else {
-        OutAscii(OutErr, "makepatch: the unfinished patch could not be removed whole: ");
-        OutName(OutErr, WidePathShown(&PatchPath));
-        OutAscii(OutErr, "\r\n");
+    Request = request;
+    int patch_there = 0;
+    if (!CheckFoldersUsable(request->install_dir, request->unpack_dir) ||
+        !SetInstallation(&OldPath, request->old_root) ||
+        !SetInstallation(&NewPath, request->new_root) || !PrepareUnfinished(&patch_there))
+        return MakeFailed;
+    int result = MakeFailed;
+    if (WriteChanges(counts) && ListLeftInPlace(counts)) {
+        WidePathCut(&PatchPath, PatchPath.root_len);
+        if (counts->new_files + counts->changed_files + counts->new_folders == 0) {
+            result = MakeNothing;
+        } else {
+            counts->findings = CheckPatch(PatchPath.text, request->install_dir,
+                                          request->unpack_dir, &counts->check);
+            if (counts->findings >= 0 && PutInPlace(patch_there))
+                result = MakeWritten;
+        }
     }
-    return 0;
+    if (result == MakeWritten)
+        return result;
+    // Nothing half-written is left: the unfinished folder goes whole.
+    WidePathCut(&PatchPath, PatchPath.root_len);
+    if (!RemoveTreeContents(&PatchPath) || !RemoveDirectoryW(PatchPath.text)) {
+        OutPathMessage("the unfinished patch could not be removed whole: ", &PatchPath);
+    } else if (result == MakeFailed) {
+        OutAscii(OutErr, "makepatch: nothing was written: the patch folder is %s, as it was\r\n",
+                 patch_there ? "empty" : "missing");
+    }
+    return result;
 }

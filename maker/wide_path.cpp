@@ -115,12 +115,3 @@ int WidePathCreateFolders(WidePath* path, int with_last)
     }
     return 1;
 }
-
-int WidePathIsWithin(const WidePath* inner, const WidePath* outer)
-{
-    if (inner->len < outer->len)
-        return 0;
-    if (_wcsnicmp(inner->text, outer->text, outer->len) != 0)
-        return 0;
-    return inner->len == outer->len || inner->text[outer->len] == L'\\';
-}

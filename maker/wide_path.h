@@ -45,7 +45,3 @@ DWORD WidePathAttributes(WidePath* path);
 // are fine. Returns 1; 0 when a folder cannot be created (GetLastError says
 // why).
 int WidePathCreateFolders(WidePath* path, int with_last);
-
-// 1 when inner is outer itself or lies anywhere below it (names compared
-// without regard to case, as the file system does), else 0.
-int WidePathIsWithin(const WidePath* inner, const WidePath* outer);

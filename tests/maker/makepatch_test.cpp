@@ -27,7 +27,9 @@ static std::wstring Wide(const std::string& ansi)
 // with a trailing backslash a folder holding the file x.txt.
 static bool MakeWide(const std::string& folder, const std::wstring& name)
 {
-    std::wstring path = Wide(folder) + L"\\" + name;
+    // The long-path form, so that names which the ANSI calls would change
+    // ("trail.", "aux.txt") are made as they are.
+    std::wstring path = L"\\\\?\\" + Wide(folder) + L"\\" + name;
     if (path.back() == L'\\') {
         if (!CreateDirectoryW(path.c_str(), nullptr))
             return false;
@@ -78,21 +80,32 @@ static std::string Repeat(const std::string& text, int times)
 }
 
 // The round trip: the patch made from two installations, copied by the real
-// updater over the old one, gives the new one, and the file that the new one
-// dropped stays and was reported.
+// updater over the old one, gives the new one but for what was excluded;
+// what the new one dropped stays and was reported, a folder once.
 TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
 {
     TempDir dir;
     std::string old_root = dir / "old", new_root = dir / "new", work = dir / "work",
                 inst = dir / "inst";
-    // Same size, the difference behind the first compared block of 64 KiB.
-    std::string big(64 * 1024 + 1, 'b');
-    std::string big_changed = big;
-    big_changed.back() = 'c';
+    // Same size, one byte apart, wherever a block comparison could stop
+    // short: every byte of every block must count, the last partial one too.
+    const int Block = 64 * 1024;
+    struct OneByte {
+        const char* path;
+        int size;
+        int differs_at;  // -1: the same bytes
+    } one_byte[] = {
+        {"byte17.bin", 17, 16},
+        {"end_of_block1.bin", 2 * Block, Block - 1},
+        {"start_of_block2.bin", 2 * Block, Block},
+        {"end_of_tail.bin", 3 * Block + 5, 3 * Block + 4},
+        {"equal.bin", 3 * Block + 5, -1},
+    };
     struct Entry {
         const char* path;
         const char* old_data;  // null: not in OLD
         const char* new_data;  // null: not in NEW
+        bool excluded = false;  // by a pattern: neither written nor reported
     } entries[] = {
         {"same.txt", "same", "same"},
         {"表\\ソ.dat", "old so", "new so"},  // second bytes 0x5C, same size
@@ -102,6 +115,17 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
         {"removed.txt", "bye", nullptr},
         {"sub\\deep\\gone.dat", "gone", nullptr},
         {"sub\\deep\\stays.dat", "stays", "stays"},
+        {"gone\\a.txt", "a", nullptr},  // a dropped folder: reported once
+        {"gone\\b\\c.txt", "c", nullptr},
+        {"logs\\old.log", "old", nullptr, true},
+        {"logs\\run\\today.log", nullptr, "today", true},
+        {"save\\slot0.sav", "0", nullptr, true},
+        {"save\\slot1.sav", nullptr, "1", true},
+        {"save\\SLOT2.SAV", "2", "two", true},
+        {"save\\keep.cfg", nullptr, "keep"},
+        {"save\\slot3.sav.bak", nullptr, "bak"},  // the pattern names the whole name
+        {"cache.tmp", nullptr, "tmp", true},
+        {"sub\\deep\\cache.tmp", nullptr, "tmp"},  // "*" never stands for a backslash
     };
     for (const Entry& e : entries) {
         if (e.old_data) {
@@ -111,41 +135,66 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
             ASSERT_TRUE(WriteFileText(new_root + "\\" + e.path, e.new_data));
         }
     }
-    ASSERT_TRUE(WriteFileText(old_root + "\\big.bin", big));
-    ASSERT_TRUE(WriteFileText(new_root + "\\big.bin", big_changed));
+    std::map<std::string, std::string> new_bytes;
+    for (const OneByte& e : one_byte) {
+        std::string data(e.size, 0);
+        for (int i = 0; i < e.size; i++)
+            data[i] = (char)(i * 7 % 251);
+        ASSERT_TRUE(WriteFileText(old_root + "\\" + e.path, data));
+        if (e.differs_at >= 0)
+            data[e.differs_at] ^= 0x20;
+        ASSERT_TRUE(WriteFileText(new_root + "\\" + e.path, data));
+        new_bytes[e.path] = data;
+    }
     ASSERT_TRUE(MakeFolders(new_root + "\\empty\\inner"));
-    ASSERT_TRUE(MakeFolders(work));
+    ASSERT_TRUE(MakeFolders(work + "\\patch"));  // an empty patch folder is replaced
 
-    ConsoleRun run = RunConsoleProgram(MakepatchExePath(), {old_root, new_root, work + "\\patch"});
+    ConsoleRun run = RunConsoleProgram(MakepatchExePath(),
+                                       {"--exclude", "logs\\", "--exclude", "save\\*.sav", "--exclude",
+                                        "*.TMP", old_root, new_root, work + "\\patch"});
     ASSERT_EQ(0, run.exit_code) << run.out << run.err;
     std::vector<std::string> lines = Lines(run.out);
     std::vector<std::string> expected = {
-        "changed big.bin",
+        "changed byte17.bin",
+        "changed end_of_block1.bin",
+        "changed start_of_block2.bin",
+        "changed end_of_tail.bin",
         "new     empty\\",
         "new     empty\\inner\\",
         "changed resized.dat",
+        "new     save\\keep.cfg",
+        "new     save\\slot3.sav.bak",
+        "new     sub\\deep\\cache.tmp",
         "changed 表\\ソ.dat",
         "new     能\\表示\\",
         "new     能\\表示\\新規.txt",
         "left in place by the update (the new installation lacks them):",
+        "        gone\\",
         "        removed.txt",
         "        sub\\deep\\gone.dat",
-        "written: 1 new and 3 changed files, 3 new folders; not written: 3 unchanged files; "
-        "left in place: 2 files",
-        std::string("check: 4 files to copy, 0 entries will fail under ") + DefaultInstallDir,
+        "longest path read from the patch: patch\\start_of_block2.bin (25 characters); unpack "
+        "update.exe and patch into a folder of at most 233 characters",
+        "written: 4 new and 6 changed files, 3 new folders; not written: 4 unchanged files, "
+        "4 excluded entries; left in place: 2 files, 1 folder",
+        std::string("check: 10 files to copy, 0 entries will fail under ") + DefaultInstallDir,
     };
     // Written lines come in listing order, which no platform promises.
-    std::sort(lines.begin(), lines.begin() + std::min<size_t>(7, lines.size()));
-    std::sort(expected.begin(), expected.begin() + 7);
-    if (lines.size() >= 10)
-        std::sort(lines.begin() + 8, lines.begin() + 10);
+    std::sort(lines.begin(), lines.begin() + std::min<size_t>(13, lines.size()));
+    std::sort(expected.begin(), expected.begin() + 13);
+    if (lines.size() >= 17)
+        std::sort(lines.begin() + 14, lines.begin() + 17);
     EXPECT_EQ(expected, lines);
     std::map<std::string, std::string> patch = TreeOf(work + "\\patch");
     std::map<std::string, std::string> written = {
-        {"big.bin", big_changed},     {"empty", "<folder>"},        {"empty\\inner", "<folder>"},
+        {"empty", "<folder>"},        {"empty\\inner", "<folder>"},
         {"resized.dat", "longer now"}, {"表", "<folder>"},          {"表\\ソ.dat", "new so"},
+        {"save", "<folder>"},         {"save\\keep.cfg", "keep"},   {"save\\slot3.sav.bak", "bak"},
+        {"sub", "<folder>"},          {"sub\\deep", "<folder>"},    {"sub\\deep\\cache.tmp", "tmp"},
         {"能", "<folder>"},           {"能\\表示", "<folder>"},     {"能\\表示\\新規.txt", "fresh"},
     };
+    for (const OneByte& e : one_byte)
+        if (e.differs_at >= 0)
+            written[e.path] = new_bytes[e.path];
     EXPECT_EQ(written, patch);
 
     ASSERT_TRUE(MakeFolders(inst));
@@ -161,10 +210,22 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
     EXPECT_NE(-1, updater.WaitExit());
     EraseInstallDir();
     ASSERT_TRUE(ended) << log;
-    EXPECT_NE(std::string::npos, log.find("[4]個のファイルをコピーしました。")) << log;
+    EXPECT_NE(std::string::npos, log.find("[10]個のファイルをコピーしました。")) << log;
     std::map<std::string, std::string> want = TreeOf(new_root);
+    for (const Entry& e : entries) {
+        if (e.excluded) {
+            // The installation keeps what it had.
+            want.erase(e.path);
+            if (e.old_data)
+                want[e.path] = e.old_data;
+        }
+    }
+    want.erase("logs\\run");
     want["removed.txt"] = "bye";
     want["sub\\deep\\gone.dat"] = "gone";
+    want["gone"] = want["gone\\b"] = "<folder>";
+    want["gone\\a.txt"] = "a";
+    want["gone\\b\\c.txt"] = "c";
     EXPECT_EQ(want, TreeOf(inst));
 }
 
@@ -181,9 +242,13 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
         bool link;                       // adds lnk, a link to a folder of files outside
         std::string install_dir;         // "" for the default
         int failures;
-        std::string named;  // the path that the one failure names
+        std::string named;           // the path that the one failure names
+        std::string unpack_dir = "";  // given with --unpack-dir
+        std::string unpack = "";      // the line of the longest path read
     } cases[] = {
-        {"clean", {"a.txt", "表\\ソ.dat"}, nullptr, false, "", 0, ""},
+        {"clean", {"a.txt", "表\\ソ.dat"}, nullptr, false, "", 0, "", "",
+         "longest path read from the patch: patch\\表\\ソ.dat (13 characters); unpack update.exe "
+         "and patch into a folder of at most 245 characters"},
         {"name outside code page 932", {"a.txt"}, L"caf\u00e9.txt", false, "", 1, "caf?.txt"},
         {"emoji, one stand-in for its pair of surrogates", {"a.txt"}, L"\U0001F600.txt", false,
          "", 1, "?.txt"},
@@ -199,6 +264,34 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
         {"directory link", {"a.txt"}, nullptr, true, "", 1, "lnk\\"},
         {"empty patch", {}, nullptr, false, "", 1, ""},
         {"only an empty folder", {"d\\"}, nullptr, false, "", 1, ""},
+        // Names that the ANSI calls cannot reach, and the updater's temporary names.
+        {"trailing dot", {"a.txt"}, L"trail.", false, "", 1, "trail."},
+        {"trailing space", {"a.txt"}, L"trail ", false, "", 1, "trail "},
+        {"device name with an extension", {"a.txt"}, L"aux.dat", false, "", 1, "aux.dat"},
+        {"device name alone", {"a.txt"}, L"con", false, "", 1, "con"},
+        {"device name with a digit, in mixed case", {"a.txt"}, L"Lpt1.dat", false, "", 1,
+         "Lpt1.dat"},
+        {"last COM port", {"a.txt"}, L"com9", false, "", 1, "com9"},
+        {"device name, spaces before the extensions", {"a.txt"}, L"nul .tar.gz", false, "", 1,
+         "nul .tar.gz"},
+        {"device name as a folder, once for all in it", {"a.txt"}, L"prn\\", false, "", 1,
+         "prn\\"},
+        {"temporary name, in upper case", {"a.txt"}, L"data.bin.~UPD", false, "", 1,
+         "data.bin.~UPD"},
+        {"names near those", {"a.txt", "COM10.txt", "conx", "auxiliary.txt", "lpt.dat",
+                              "a.~upd.txt", "com0x.dat"},
+         nullptr, false, "", 0, ""},
+        // Where users unpack update.exe and the patch: "<folder>\patch\deep\er\*.*".
+        {"longest read is a folder's listing", {"a.txt", "deep\\er\\"}, nullptr, false, "", 0, "",
+         "",
+         "longest path read from the patch: patch\\deep\\er\\*.* (17 characters); unpack "
+         "update.exe and patch into a folder of at most 241 characters"},
+        {"unpack folder of 241 characters", {"a.txt", "deep\\er\\"}, nullptr, false, "", 0, "",
+         install("u", 238)},
+        {"unpack folder of 242 characters", {"a.txt", "deep\\er\\"}, nullptr, false, "", 1,
+         "deep\\er\\", install("u", 239)},
+        {"unpack folder too long to list the patch", {"a.txt"}, nullptr, false, "", 1,
+         "the unpack folder is too long", install("u", 247)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -220,6 +313,8 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
             ASSERT_TRUE(MakeFolderLink(dir / "behind", patch + "\\lnk"));
         }
         std::vector<std::string> args = {"--check", patch};
+        if (!c.unpack_dir.empty())
+            args.insert(args.begin() + 1, {"--unpack-dir", c.unpack_dir});
         if (!c.install_dir.empty())
             args.push_back(c.install_dir);
         ConsoleRun run = RunConsoleProgram(MakepatchExePath(), args);
@@ -231,6 +326,9 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
         if (!c.named.empty()) {
             EXPECT_EQ(1, CountStarting(lines, "will fail: " + c.named + ": ")) << run.out;
         }
+        if (!c.unpack.empty()) {
+            EXPECT_EQ(1, std::count(lines.begin(), lines.end(), c.unpack)) << run.out;
+        }
         EXPECT_EQ(std::string::npos, run.out.find("x.txt")) << "looked into a failed folder";
         EXPECT_EQ(std::string::npos, run.out.find("inside")) << "followed the link";
         ASSERT_FALSE(lines.empty());
@@ -238,12 +336,16 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
     }
 }
 
-// What a patch cannot carry from the new installation is reported with exit
-// code 1: a link (never followed, so not written), and a file or a folder
-// where the old installation has the other kind (written, but the update
-// cannot replace the old one).
+// What a patch cannot carry well from the new installation is reported with
+// exit code 1: a link (never followed, so not written), a file or a folder
+// where the old installation has the other kind, and a changed file that is
+// read-only in the old installation (written, but the update cannot replace
+// the old one). Attributes never travel: a patch file is an ordinary file.
+// When nothing differs, no patch is left.
 TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
 {
+    const DWORD ReadOnly = FILE_ATTRIBUTE_READONLY;
+    const DWORD NotShipped = ReadOnly | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     struct Case {
         const char* what;
         const char* old_folder;  // made in OLD, or null
@@ -251,8 +353,12 @@ TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
         const char* new_folder;  // made in NEW, or null
         const char* new_file;    // written in NEW, or null
         bool link;               // NEW\lnk links to a folder of files outside
-        std::string reported;    // start of the one "will fail" line
+        std::string reported;    // start of the one line that tells it; "" for none (exit code 0)
         const char* written;     // what PATCH holds of it, or null
+        DWORD old_attributes = 0;      // of OLD's file
+        DWORD new_attributes = 0;      // of NEW's file
+        const char* new_data = "new";  // of NEW's file
+        const char* new_a = "new";     // of NEW\a.txt, "old" in OLD
     } cases[] = {
         {"link", nullptr, nullptr, nullptr, nullptr, true,
          "will fail: lnk\\: a link or other reparse point", nullptr},
@@ -260,23 +366,37 @@ TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
          "will fail: x: a file where the old installation has a folder", "x"},
         {"folder where a file was", nullptr, "x", "x", nullptr, false,
          "will fail: x\\: a folder where the old installation has a file", "x"},
+        {"read-only and hidden in NEW", nullptr, "x", nullptr, "x", false, "", "x", 0,
+         ReadOnly | FILE_ATTRIBUTE_HIDDEN},
+        {"system in NEW", nullptr, "x", nullptr, "x", false, "", "x", 0, FILE_ATTRIBUTE_SYSTEM},
+        {"read-only in OLD, changed", nullptr, "x", nullptr, "x", false,
+         "will fail: x: read-only in the old installation", "x", ReadOnly},
+        {"read-only in OLD, unchanged", nullptr, "x", nullptr, "x", false, "", nullptr, ReadOnly,
+         0, "old"},
+        {"the same files", nullptr, "x", nullptr, "x", false,
+         "nothing to write: OLD and NEW hold the same files; no patch was written", nullptr, 0,
+         0, "old", "old"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         ASSERT_TRUE(WriteFileText(dir / "old\\a.txt", "old"));
-        ASSERT_TRUE(WriteFileText(dir / "new\\a.txt", "new"));
+        ASSERT_TRUE(WriteFileText(dir / "new\\a.txt", c.new_a));
         if (c.old_folder) {
             ASSERT_TRUE(MakeFolders(dir / "old\\" + c.old_folder));
         }
         if (c.old_file) {
             ASSERT_TRUE(WriteFileText(dir / "old\\" + c.old_file, "old"));
+            ASSERT_TRUE(!c.old_attributes ||
+                        SetFileAttributesA((dir / "old\\" + c.old_file).c_str(), c.old_attributes));
         }
         if (c.new_folder) {
             ASSERT_TRUE(MakeFolders(dir / "new\\" + c.new_folder));
         }
         if (c.new_file) {
-            ASSERT_TRUE(WriteFileText(dir / "new\\" + c.new_file, "new"));
+            ASSERT_TRUE(WriteFileText(dir / "new\\" + c.new_file, c.new_data));
+            ASSERT_TRUE(!c.new_attributes ||
+                        SetFileAttributesA((dir / "new\\" + c.new_file).c_str(), c.new_attributes));
         }
         if (c.link) {
             ASSERT_TRUE(WriteFileText(dir / "behind\\inside.txt", "data"));
@@ -287,19 +407,35 @@ TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
         if (c.link)
             RemoveFolderLink(dir / "new\\lnk");
         std::vector<std::string> lines = Lines(run.out);
-        EXPECT_EQ(1, run.exit_code) << run.out << run.err;
-        EXPECT_EQ(1, CountStarting(lines, "will fail: ")) << run.out;
-        EXPECT_EQ(1, CountStarting(lines, c.reported)) << run.out;
+        bool a_written = std::string(c.new_a) != "old";
+        EXPECT_EQ(c.reported.empty() ? 0 : 1, run.exit_code) << run.out << run.err;
+        EXPECT_EQ(c.reported.compare(0, 11, "will fail: ") == 0 ? 1 : 0,
+                  CountStarting(lines, "will fail: "))
+            << run.out;
+        if (!c.reported.empty()) {
+            EXPECT_EQ(1, CountStarting(lines, c.reported)) << run.out;
+        }
         std::map<std::string, std::string> patch = TreeOf(dir / "patch");
-        EXPECT_EQ("new", patch["a.txt"]);
-        EXPECT_EQ(c.written ? 2u : 1u, patch.size()) << "followed the link";
+        if (a_written) {
+            EXPECT_EQ("new", patch["a.txt"]);
+        }
+        EXPECT_EQ((a_written ? 1u : 0u) + (c.written ? 1u : 0u), patch.size())
+            << "followed the link";
+        EXPECT_EQ(a_written || c.written, FolderExists(dir / "patch")) << "a patch of nothing";
+        EXPECT_FALSE(FolderExists(dir / "patch.unfinished"));
         EXPECT_EQ(std::string::npos, run.out.find("inside")) << "followed the link";
+        if (c.written && c.new_file) {
+            DWORD attributes = GetFileAttributesA((dir / "patch\\" + c.written).c_str());
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+            EXPECT_EQ(0u, attributes & NotShipped) << "attributes travelled";
+        }
     }
 }
 
 // Errors: exit code 2, a message that names the cause, and the patch folder
-// as it was before (missing, empty, or with its own content): nothing
-// half-written.
+// as it was before (missing, empty, or with its own content) and both
+// installations untouched: nothing half-written. A patch folder is told
+// from the installations by what the folders are, however they are reached.
 TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
 {
     enum { Missing, Empty, Holding };
@@ -310,6 +446,10 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         bool hold;                  // NEW\zz.dat held open without sharing during the run
         std::string message;        // start of the first line on standard error
         bool system_message;        // the line ends with the system's message after ": "
+        const char* mapped = nullptr;  // folder of the test that DRIVE maps to a drive letter
+        const char* linked = nullptr;  // folder of the test that LINK links to
+        bool twin = false;             // NEW\ZZ.dat beside NEW\zz.dat, made where case counts
+        bool interrupted = false;      // first a make ended while it writes; then one that ends
     } cases[] = {
         {"no arguments", {}, Missing, false, "usage: makepatch", false},
         {"unknown option", {"--all", "OLD", "NEW", "PATCH"}, Missing, false,
@@ -329,12 +469,48 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
          "makepatch: cannot read NEW\\zz.dat: ", true},
         {"unreadable file, patch empty", {"OLD", "NEW", "PATCH"}, Empty, true,
          "makepatch: cannot read NEW\\zz.dat: ", true},
+        {"patch inside NEW spelt in another case", {"OLD", "NEW", "SPELT\\patch"}, Missing, false,
+         "makepatch: the patch folder must lie outside both installations: SPELT\\patch", false},
+        {"patch inside NEW through another drive letter", {"OLD", "NEW", "DRIVE\\patch"}, Missing,
+         false, "makepatch: the patch folder must lie outside both installations: DRIVE\\patch",
+         false, "new"},
+        {"patch inside OLD through another drive letter", {"OLD", "NEW", "DRIVE\\b\\patch"},
+         Missing, false,
+         "makepatch: the patch folder must lie outside both installations: DRIVE\\b\\patch", false,
+         "old"},
+        {"patch inside NEW through a link to it", {"OLD", "NEW", "LINK\\patch"}, Missing, false,
+         "makepatch: the patch folder must lie outside both installations: LINK\\patch", false,
+         nullptr, "new"},
+        {"patch inside NEW through a link to a folder in it", {"OLD", "NEW", "LINK\\patch"},
+         Missing, false,
+         "makepatch: the patch folder must lie outside both installations: LINK\\patch", false,
+         nullptr, "new\\b"},
+        {"empty patch folder that is NEW's folder", {"OLD", "NEW", "LINK"}, Missing, false,
+         "makepatch: the patch folder must lie outside both installations: LINK", false, nullptr,
+         "new\\b\\e"},
+        {"names in NEW that differ only in case", {"OLD", "NEW", "PATCH"}, Missing, false,
+         "makepatch: the new installation holds names that differ only in case", false, nullptr,
+         nullptr, true},
+        {"relative installation folder", {"OLD", "NEW", "PATCH", "inst"}, Missing, false,
+         "makepatch: the installation folder must be a full path", false},
+        {"relative unpack folder", {"--check", "--unpack-dir", "dl", "PATCH"}, Empty, false,
+         "makepatch: the unpack folder must be a full path", false},
+        {"exclude without a pattern", {"--exclude"}, Missing, false,
+         "makepatch: an option without its value: --exclude", false},
+        {"exclude from a root", {"--exclude", "\\logs", "OLD", "NEW", "PATCH"}, Missing, false,
+         "makepatch: --exclude takes a path inside ", false},
+        {"patch named as an unfinished one", {"OLD", "NEW", "PATCH.unfinished"}, Missing, false,
+         "makepatch: the patch folder's name must not end in .unfinished: ", false},
+        {"check of what an interrupted make left", {"--check", "PATCH.unfinished"}, Missing, false,
+         "makepatch: an unfinished patch, left by a make that was ended midway", false, nullptr,
+         nullptr, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         std::map<std::string, std::string> roots = {
-            {"OLD", dir / "old"}, {"NEW", dir / "new"}, {"PATCH", dir / "patch"}};
+            {"OLD", dir / "old"},     {"NEW", dir / "new"},   {"PATCH", dir / "patch"},
+            {"DRIVE", "R:"},          {"LINK", dir / "lnk"},  {"SPELT", dir / "nEw"}};
         auto expand = [&roots](std::string text) {
             for (const auto& root : roots)
                 for (size_t at; (at = text.find(root.first)) != std::string::npos;)
@@ -347,6 +523,36 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         ASSERT_TRUE(WriteFileText(dir / "new\\a.dat", "new a"));
         ASSERT_TRUE(WriteFileText(dir / "new\\b\\b.dat", "new b"));
         ASSERT_TRUE(WriteFileText(dir / "new\\zz.dat", "new zz"));
+        ASSERT_TRUE(MakeFolders(dir / "old\\b") && MakeFolders(dir / "new\\b\\e"));
+        if (c.twin) {
+            ASSERT_TRUE(RunUnixCommand("Z:\\bin\\cp " + UnixPathOf(dir / "new\\zz.dat") + " " +
+                                       UnixPathOf(dir / "new") + "/ZZ.dat"));
+            for (int i = 0; i < 200 && TreeEntriesInWalkOrder(dir / "new").size() < 6; i++)
+                Sleep(25);
+        }
+        if (c.interrupted) {
+            // Enough files that the make is still writing when it is ended.
+            for (int i = 0; i < 500; i++) {
+                char name[32];
+                wsprintfA(name, "many\\f%03d.dat", i);
+                ASSERT_TRUE(WriteFileText(dir / "new\\" + name, std::string(4096, 'm')));
+            }
+            ConsoleRun cut = RunConsoleProgram(MakepatchExePath(),
+                                               {dir / "old", dir / "new", dir / "patch"}, 0,
+                                               300000, [&dir] {
+                                                   return FolderExists(dir / "patch.unfinished\\many");
+                                               });
+            ASSERT_TRUE(cut.ended) << "the make ended before it could be interrupted: " << cut.out;
+            ASSERT_TRUE(FolderExists(dir / "patch.unfinished\\many"));
+        }
+        std::map<std::string, std::string> old_before = TreeOf(dir / "old");
+        std::map<std::string, std::string> new_before = TreeOf(dir / "new");
+        if (c.mapped) {
+            ASSERT_TRUE(MapDrive('R', dir / c.mapped)) << "cannot map a drive letter under this Wine";
+        }
+        if (c.linked) {
+            ASSERT_TRUE(MakeFolderLink(dir / c.linked, dir / "lnk"));
+        }
         if (c.patch_before != Missing) {
             ASSERT_TRUE(MakeFolders(dir / "patch"));
         }
@@ -366,6 +572,10 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         ConsoleRun run = RunConsoleProgram(MakepatchExePath(), args);
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
+        if (c.mapped)
+            UnmapDrive('R');
+        if (c.linked)
+            RemoveFolderLink(dir / "lnk");
 
         EXPECT_EQ(2, run.exit_code) << run.out << run.err;
         std::vector<std::string> lines = Lines(run.err);
@@ -377,18 +587,31 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         }
         EXPECT_EQ(c.patch_before != Missing, FolderExists(dir / "patch"));
         EXPECT_EQ(patch_before, TreeOf(dir / "patch"));
+        EXPECT_EQ(old_before, TreeOf(dir / "old"));
+        EXPECT_EQ(new_before, TreeOf(dir / "new"));
+        EXPECT_EQ(c.interrupted, FolderExists(dir / "patch.unfinished"));
+        if (c.interrupted) {
+            // The next make takes the leftover away and makes the patch whole.
+            run = RunConsoleProgram(MakepatchExePath(), {dir / "old", dir / "new", dir / "patch"});
+            EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+            EXPECT_EQ(1, CountStarting(Lines(run.out), "removed the unfinished patch")) << run.out;
+            EXPECT_FALSE(FolderExists(dir / "patch.unfinished"));
+            EXPECT_EQ(std::string(4096, 'm'), ReadFileText(dir / "patch\\many\\f499.dat"));
+        }
     }
 }
 
 // Output is in the console's code page, not the system's: in a command
 // prompt switched to code page 437 "é" shows as itself, "表" as the
-// stand-in, and that name is counted.
+// stand-in, and each name so shown is counted once, however many lines name
+// it.
 TEST(MakePatch, OutputFollowsTheConsoleCodePage)
 {
     TempDir dir;
     ASSERT_TRUE(MakeFolders(dir / "old"));
     ASSERT_TRUE(WriteFileText(dir / "new\\表.txt", "data"));
     ASSERT_TRUE(MakeWide(dir / "new", L"caf\u00e9.txt"));
+    ASSERT_TRUE(MakeWide(dir / "new", L"表caf\u00e9.txt"));  // written, then named by the check
     std::string script = "@chcp 437 >nul\r\n@\"" + MakepatchExePath() + "\" \"" + dir / "old" +
                          "\" \"" + dir / "new" + "\" \"" + dir / "patch" +
                          "\"\r\n@exit %ERRORLEVEL%\r\n";
@@ -400,12 +623,18 @@ TEST(MakePatch, OutputFollowsTheConsoleCodePage)
 
     EXPECT_EQ(1, run.exit_code) << run.err;
     std::vector<std::string> lines = Lines(run.out);
-    ASSERT_EQ(5u, lines.size()) << run.out;
-    std::sort(lines.begin(), lines.begin() + 2);
+    ASSERT_EQ(8u, lines.size()) << run.out;
+    std::sort(lines.begin(), lines.begin() + 3);
+    std::sort(lines.begin() + 3, lines.begin() + 5);
     EXPECT_EQ("new     ?.txt", lines[0]);
-    EXPECT_EQ("new     caf\x82.txt", lines[1]);
-    EXPECT_EQ("will fail: caf\x82.txt: the name cannot be written in code page 932", lines[2]);
-    EXPECT_EQ(std::string("check: 1 file to copy, 1 entry will fail under ") + DefaultInstallDir +
-                  " (1 name shown with ? for characters that code page 437 cannot show)",
-              lines[4]);
+    EXPECT_EQ("new     ?caf\x82.txt", lines[1]);
+    EXPECT_EQ("new     caf\x82.txt", lines[2]);
+    EXPECT_EQ("will fail: ?caf\x82.txt: the name cannot be written in code page 932", lines[3]);
+    EXPECT_EQ("will fail: caf\x82.txt: the name cannot be written in code page 932", lines[4]);
+    EXPECT_EQ("longest path read from the patch: patch\\?.txt (11 characters); unpack update.exe "
+              "and patch into a folder of at most 247 characters",
+              lines[5]);
+    EXPECT_EQ(std::string("check: 1 file to copy, 2 entries will fail under ") + DefaultInstallDir +
+                  " (2 names shown with ? for characters that code page 437 cannot show)",
+              lines[7]);
 }

@@ -32,7 +32,8 @@ static HANDLE InheritableFile(const std::string& path)
 }
 
 ConsoleRun RunConsoleProgram(const std::string& exe, const std::vector<std::string>& args,
-                             DWORD creation_flags, DWORD timeout_ms)
+                             DWORD creation_flags, DWORD timeout_ms,
+                             const std::function<bool()>& end_when)
 {
     ConsoleRun run;
     TempDir dir;
@@ -54,11 +55,22 @@ ConsoleRun RunConsoleProgram(const std::string& exe, const std::vector<std::stri
     if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
         CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, TRUE, creation_flags, nullptr,
                        nullptr, &si, &pi)) {
-        if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+        DWORD start = GetTickCount();
+        DWORD waited;
+        while ((waited = WaitForSingleObject(pi.hProcess, end_when ? 1 : timeout_ms)) ==
+                   WAIT_TIMEOUT &&
+               GetTickCount() - start < timeout_ms) {
+            if (end_when && end_when()) {
+                run.ended = TerminateProcess(pi.hProcess, 99) != FALSE;
+                WaitForSingleObject(pi.hProcess, 5000);
+                break;
+            }
+        }
+        if (waited == WAIT_OBJECT_0) {
             DWORD code = 0;
             GetExitCodeProcess(pi.hProcess, &code);
             run.exit_code = (long)code;
-        } else {
+        } else if (!run.ended) {
             TerminateProcess(pi.hProcess, 99);
             WaitForSingleObject(pi.hProcess, 5000);
         }
