@@ -35,9 +35,10 @@ static void PrintUsage(int stream)
              "               written as PATCH.unfinished and renamed when whole.\r\n"
              "--check PATCH  reports every entry that update.exe would fail to copy:\r\n"
              "               names outside code page 932 or that the ANSI calls cannot\r\n"
-             "               reach, .~upd names, paths too long under INSTALLDIR (and\r\n"
-             "               DIR), links, and a patch without files; prints the longest\r\n"
-             "               folder that update.exe and patch may be unpacked into.\r\n"
+             "               reach, .~upd and .~up1-9 names, paths too long under\r\n"
+             "               INSTALLDIR (and DIR), links, and a patch without files;\r\n"
+             "               prints the longest folder that update.exe and patch may be\r\n"
+             "               unpacked into.\r\n"
              "--exclude PATTERN  leaves out a path inside NEW (a folder with all it holds);\r\n"
              "               backslashes, * and ? as in data\\*.log; repeatable.\r\n"
              "--unpack-dir DIR  the folder users unpack update.exe and patch into, to check.\r\n");

@@ -96,12 +96,17 @@ static const char* UnreachableName(const WCHAR* name, char* reason)
             }
         }
     }
-    static const WCHAR Temporary[] = L".~upd";
+    // The updater's temporary names end in ".~upd" or ".~up1" to ".~up9".
+    static const WCHAR Temporary[] = L".~up";
     const int temporary_chars = 5;
-    if (len >= temporary_chars && _wcsicmp(name + len - temporary_chars, Temporary) == 0) {
-        lstrcpyA(reason, "the name ends in .~upd, the form of the updater's temporary files, which "
-                         "the copy of another file may take for its own and remove");
-        return reason;
+    if (len >= temporary_chars && _wcsnicmp(name + len - temporary_chars, Temporary, 4) == 0) {
+        WCHAR last = name[len - 1];
+        if (last == L'd' || last == L'D' || (last >= L'1' && last <= L'9')) {
+            lstrcpyA(reason, "the name ends in .~upd or .~up1 to .~up9, the forms of the updater's "
+                             "temporary files, which the copy of another file may take for its own "
+                             "and remove");
+            return reason;
+        }
     }
     return 0;
 }

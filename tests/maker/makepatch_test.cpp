@@ -278,8 +278,10 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
          "prn\\"},
         {"temporary name, in upper case", {"a.txt"}, L"data.bin.~UPD", false, "", 1,
          "data.bin.~UPD"},
+        {"last of the other temporary names", {"a.txt"}, L"data.bin.~up9", false, "", 1,
+         "data.bin.~up9"},
         {"names near those", {"a.txt", "COM10.txt", "conx", "auxiliary.txt", "lpt.dat",
-                              "a.~upd.txt", "com0x.dat"},
+                              "a.~upd.txt", "com0x.dat", "b.~up0", "c.~upe"},
          nullptr, false, "", 0, ""},
         // Where users unpack update.exe and the patch: "<folder>\patch\deep\er\*.*".
         {"longest read is a folder's listing", {"a.txt", "deep\\er\\"}, nullptr, false, "", 0, "",
