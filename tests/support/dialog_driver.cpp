@@ -151,7 +151,7 @@ bool SelectInFolderBrowser(HWND browser, const std::string& path)
 std::string FolderBrowserSelection(HWND browser, const std::string& expected)
 {
     std::string text;
-    for (int i = 0; i < 100 && (text = SelectedTreeText(browser)) != expected; i++)
+    for (int i = 0; i < 300 && (text = SelectedTreeText(browser)) != expected; i++)
         Sleep(100);
     return text;
 }

@@ -55,6 +55,7 @@ std::string AskText(HWND dialog, UINT msg);
 // an early selection). True when the selection took.
 bool SelectInFolderBrowser(HWND browser, const std::string& path);
 // The name of the folder selected in a folder browser once it is expected
-// (waits up to 10 seconds: the browser first selects its root, then the
-// folder its caller asked for); otherwise the last name seen, "" when none.
+// (waits up to 30 seconds: the browser first selects its root, then the
+// folder its caller asked for, which under the emulated 32-bit Wine on a busy
+// machine has taken more than 10); otherwise the last name seen, "" when none.
 std::string FolderBrowserSelection(HWND browser, const std::string& expected);
