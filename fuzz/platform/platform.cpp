@@ -33,15 +33,15 @@ int wvsprintfA(char* out, const char* format, va_list args)
         }
         // One conversion: rebuilt from the parts of the dialect and handed to
         // the C library one at a time.
-        char spec[32] = "%";
+        char directive[32] = "%";
         int n = 1;
         for (++p; *p && strchr("-0#", *p) && n < 8; ++p)
-            spec[n++] = *p;
+            directive[n++] = *p;
         for (; *p >= '0' && *p <= '9' && n < 16; ++p)
-            spec[n++] = *p;
+            directive[n++] = *p;
         if (*p == '.')
-            for (spec[n++] = *p++; *p >= '0' && *p <= '9' && n < 24; ++p)
-                spec[n++] = *p;
+            for (directive[n++] = *p++; *p >= '0' && *p <= '9' && n < 24; ++p)
+                directive[n++] = *p;
         while (*p == 'l' || *p == 'h')
             ++p;
         char type = *p;
@@ -50,18 +50,18 @@ int wvsprintfA(char* out, const char* format, va_list args)
         ++p;
         char piece[FormatLimit];
         int got;
-        spec[n++] = type;
-        spec[n] = 0;
+        directive[n++] = type;
+        directive[n] = 0;
         switch (type) {
         case 'd': case 'i': case 'c':
-            got = snprintf(piece, sizeof piece, spec, va_arg(args, int));
+            got = snprintf(piece, sizeof piece, directive, va_arg(args, int));
             break;
         case 'u': case 'x': case 'X':
-            got = snprintf(piece, sizeof piece, spec, va_arg(args, unsigned int));
+            got = snprintf(piece, sizeof piece, directive, va_arg(args, unsigned int));
             break;
         case 's': {
             const char* s = va_arg(args, const char*);
-            got = snprintf(piece, sizeof piece, spec, s ? s : "(null)");
+            got = snprintf(piece, sizeof piece, directive, s ? s : "(null)");
             break;
         }
         default:
