@@ -32,13 +32,16 @@ public:
     // process's environment or the one given (NAME=value texts).
     bool Start(const std::string& exe, const std::string& work_dir,
                const std::vector<std::string>* environment = nullptr);
+    // The waits below return as soon as what they wait for is there; their
+    // limits are generous because a fresh Wine process has been seen to take
+    // 20 s to start on a busy CI machine.
     // Waits for the updater dialog to be shown; returns it, or null.
-    HWND WaitDialog(DWORD timeout_ms = 10000);
+    HWND WaitDialog(DWORD timeout_ms = 60000);
     // Waits for a message box of the process; returns it, or null.
-    HWND WaitMessageBox(DWORD timeout_ms = 10000);
+    HWND WaitMessageBox(DWORD timeout_ms = 60000);
     // Waits for a visible window of the process other than its dialog, such
     // as a chooser the dialog opened; returns it, or null.
-    HWND WaitOtherWindow(DWORD timeout_ms = 10000);
+    HWND WaitOtherWindow(DWORD timeout_ms = 60000);
     // The text of the dialog's control id (or of window itself when id is 0).
     std::string Text(int id, HWND window = nullptr) const;
     bool Enabled(int id) const;
@@ -50,7 +53,7 @@ public:
     // Waits until the log holds at least lines lines.
     bool WaitLogLines(int lines, DWORD timeout_ms = 30000) const;
     // Waits for the process to end; returns its exit code or -1 on timeout.
-    long WaitExit(DWORD timeout_ms = 10000);
+    long WaitExit(DWORD timeout_ms = 60000);
     // Ends the process at once, as a user or a crash may, wherever it is, and
     // waits until it is gone. True when it has ended.
     bool Terminate(DWORD timeout_ms = 60000);
