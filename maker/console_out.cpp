@@ -145,6 +145,13 @@ void OutWillFail(const WCHAR* path, int is_folder, const char* reason)
     OutAscii(OutStd, "%s: %s\r\n", is_folder ? "\\" : "", reason);
 }
 
+void OutProblem(const char* text, const WCHAR* name)
+{
+    OutAscii(OutErr, "makepatch: %s", text);
+    OutName(OutErr, name);
+    OutAscii(OutErr, "\r\n");
+}
+
 void OutFailure(const char* what, const WCHAR* path, DWORD code)
 {
     OutAscii(OutErr, "makepatch: %s ", what);

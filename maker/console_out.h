@@ -45,3 +45,6 @@ void OutWillFail(const WCHAR* path, int is_folder, const char* reason);
 // Prints "makepatch: <what> <path>: <system message>" as a line on standard
 // error.
 void OutFailure(const char* what, const WCHAR* path, DWORD code);
+
+// Prints "makepatch: <text><name>" as a line on standard error; text ASCII.
+void OutProblem(const char* text, const WCHAR* name);

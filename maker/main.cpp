@@ -54,11 +54,8 @@ static void PrintUsage(int stream)
 // Prints "makepatch: <text><arg>" and the usage on standard error.
 static int UsageError(const char* text, const WCHAR* arg)
 {
-    if (text) {
-        OutAscii(OutErr, "makepatch: %s", text);
-        OutName(OutErr, arg);
-        OutAscii(OutErr, "\r\n");
-    }
+    if (text)
+        OutProblem(text, arg);
     PrintUsage(OutErr);
     return ExitError;
 }
@@ -110,10 +107,9 @@ static void PrintCheckCount(int files, int findings, const WCHAR* install_dir,
 static int Check(const WCHAR* patch, const WCHAR* install_dir, const WCHAR* unpack_dir)
 {
     if (IsUnfinishedPatch(patch)) {
-        OutAscii(OutErr, "makepatch: an unfinished patch, left by a make that was ended midway "
-                         "(make the patch again): ");
-        OutName(OutErr, patch);
-        OutAscii(OutErr, "\r\n");
+        OutProblem("an unfinished patch, left by a make that was ended midway (make the patch "
+                   "again): ",
+                   patch);
         return ExitError;
     }
     CheckResult result;

@@ -240,9 +240,7 @@ int CheckPatch(const WCHAR* patch_root, const WCHAR* install_dir, const WCHAR* u
     run.install_chars = UsableFolder(install_dir, "installation folder");
     run.unpack_chars = unpack_dir ? UsableFolder(unpack_dir, "unpack folder") : 0;
     if (!WidePathSetRoot(&CheckPath, patch_root)) {
-        OutAscii(OutErr, "makepatch: cannot use the folder ");
-        OutName(OutErr, patch_root);
-        OutAscii(OutErr, "\r\n");
+        OutProblem("cannot use the folder ", patch_root);
         return -1;
     }
     DWORD attributes = WidePathAttributes(&CheckPath);

@@ -56,6 +56,11 @@ static int Excluded(const WCHAR* relative)
     return 0;
 }
 
+static void OutPathMessage(const char* text, const WidePath* path)
+{
+    OutProblem(text, WidePathShown(path));
+}
+
 static void PrintEntry(const char* label, int is_folder)
 {
     OutAscii(OutStd, "%s", label);
@@ -73,10 +78,9 @@ static void PrintWillFail(const char* reason, int is_folder)
 // alone, can have put it there. Returns 0 after a message.
 static int CaseTwins()
 {
-    OutAscii(OutErr, "makepatch: the new installation holds names that differ only in case, "
-                     "which Windows takes for one name: ");
-    OutName(OutErr, WidePathShown(&NewPath));
-    OutAscii(OutErr, "\r\n");
+    OutPathMessage("the new installation holds names that differ only in case, which Windows "
+                   "takes for one name: ",
+                   &NewPath);
     return 0;
 }
 
@@ -370,22 +374,12 @@ static int Overlaps(const WidePath* place, int check_below)
         if (within == 0 && check_below)
             within = Within(installation, place);
         if (within != 0) {
-            if (within > 0) {
-                OutAscii(OutErr, "makepatch: the patch folder must lie outside both installations: ");
-                OutName(OutErr, WidePathShown(&FinalPath));
-                OutAscii(OutErr, "\r\n");
-            }
+            if (within > 0)
+                OutPathMessage("the patch folder must lie outside both installations: ", &FinalPath);
             return within;
         }
     }
     return 0;
-}
-
-static void OutPathMessage(const char* text, const WidePath* path)
-{
-    OutAscii(OutErr, "makepatch: %s", text);
-    OutName(OutErr, WidePathShown(path));
-    OutAscii(OutErr, "\r\n");
 }
 
 // Makes PatchPath a new, empty unfinished folder beside the patch folder,
