@@ -251,14 +251,20 @@ TEST_F(ChoosersTest, FolderChooserStartsAtTheBuffersFolderAndWritesOnlyAChoice)
     char before[1024];
     memcpy(before, path, sizeof path);
 
+    // The emulated 32-bit Wine's browser now and then opens with nothing
+    // selected, not even its root, and stays so: that opening says nothing of
+    // the chooser (which, asking for no folder, would leave the root
+    // selected), so it is tried once more.
     std::string selected;
-    DialogDriver cancel([&](DialogDriver& d) {
-        HWND dialog = d.WaitDialog();
-        selected = FolderBrowserSelection(dialog, "表");
-        Press(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(0, ChooseFolder(nullptr, path));
-    cancel.Finish();
+    for (int attempt = 0; attempt < 2 && selected.empty(); attempt++) {
+        DialogDriver cancel([&](DialogDriver& d) {
+            HWND dialog = d.WaitDialog();
+            selected = FolderBrowserSelection(dialog, "表");
+            Press(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(0, ChooseFolder(nullptr, path));
+        cancel.Finish();
+    }
     EXPECT_EQ("表", selected);
     EXPECT_EQ(0, memcmp(before, path, sizeof path)) << "cancel changed the buffer";
 
