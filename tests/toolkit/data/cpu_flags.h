@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/toolkit/data/refused_fence.h"
 #include "toolkit/data/cpu_info.h"
 
 struct PathFlags {
