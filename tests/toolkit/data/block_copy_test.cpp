@@ -60,6 +60,8 @@ TEST(BlockCopy, EveryPathEveryAlignmentAndSize)
     std::vector<unsigned char> target(big + 64 + 2 * Guard);
     unsigned char* dst16 = target.data() + Guard + (16 - (uintptr_t)(target.data() + Guard) % 16) % 16;
     for (const CopyPath& path : Paths) {
+        if (!ProcessorRuns(path.flags, path.name))
+            continue;
         ForcedPath forced(path.flags);
         for (int sa = 0; sa < 16; sa++)
             for (int da = 0; da < 16; da++)
@@ -97,6 +99,8 @@ TEST(BlockCopy, FlagsReachEveryTier)
 {
     alignas(16) static unsigned char src[1100], dst[1100];
     for (const CopyPath& path : Paths) {
+        if (!ProcessorRuns(path.flags, path.name))
+            continue;
         ForcedPath forced(path.flags);
         for (int da : {0, 4}) {
             LargestMemcpy = 0;

@@ -1,10 +1,14 @@
 #pragma once
 // Forces the code paths of the copies and pixel routines on this machine's
 // processor: sets CpuInfo's path flags by hand for the life of the object,
-// then puts the whole record back.
+// then puts the whole record back. A path is forced only where the processor
+// runs it: the suite also runs on emulated processors that lack some tiers.
+
+#include <stdio.h>
 
 #include <gtest/gtest.h>
 
+#include "tests/toolkit/data/refused_fence.h"
 #include "toolkit/data/cpu_info.h"
 
 struct PathFlags {
@@ -35,6 +39,28 @@ private:
     CpuInfoRecord saved_;
     CpuSystemRecord saved_system_;
 };
+
+// Whether this processor (DetectCpu), and for SSE and SSE2 the system too,
+// runs the instructions of the path that the flags force: the instructions
+// of the MMX extensions come with SSE as well, and 3DNow! only chooses a
+// path of MMX moves. Names the path skipped when not.
+inline bool ProcessorRuns(const PathFlags& flags, const char* path)
+{
+    const CpuInfoRecord saved = CpuInfo;
+    const CpuSystemRecord saved_system = CpuSystem;
+    DetectCpu();
+    const CpuInfoRecord& cpu = CpuInfo;
+    const char* missing = flags.sse2 && !(cpu.has_sse2 && CpuSystem.sse2) ? "SSE2"
+                          : flags.sse && !(cpu.has_sse && CpuSystem.sse) ? "SSE"
+                          : flags.mmx_ext && !(cpu.has_mmx_ext || cpu.has_sse) ? "MMX extensions"
+                          : flags.mmx && !cpu.has_mmx                          ? "MMX"
+                                                                               : nullptr;
+    CpuInfo = saved;
+    CpuSystem = saved_system;
+    if (missing)
+        printf("Path not run on this processor: %s (no %s)\n", path, missing);
+    return !missing;
+}
 
 // Success when the x87 registers are all empty (tag word 0xFFFF, read with
 // fnstenv), as every MMX path must leave them with emms, and x87 arithmetic

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/toolkit/data/cpu_flags.h"
+#include "tests/toolkit/data/row_reference.h"
 
 // Bit k of a packed row, counted from the most significant bit of byte 0.
 static int RowBit(const unsigned char* row, size_t k)
@@ -63,6 +64,9 @@ TEST(FillRow, EveryWidthAndCountOnBothPaths)
 {
     const uint32_t value = 0x8C4B2A19;
     for (const PathFlags& flags : {MmxPath, PlainPath}) {
+        const char* name = flags.mmx ? "fill, MMX" : "fill, plain";
+        if (!ProcessorRuns(flags, name))
+            continue;
         ForcedPath forced(flags);
         for (int bytes = -1; bytes <= 5; bytes++)
             for (int count = -1; count <= 40; count++) {
@@ -70,12 +74,12 @@ TEST(FillRow, EveryWidthAndCountOnBothPaths)
                 memset(buf, 0xA5, sizeof buf);
                 memcpy(expected, buf, sizeof buf);
                 bool valid = bytes >= 1 && bytes <= 4;
-                for (int i = 0; valid && i < count * bytes; i++)
-                    expected[9 + i] = (unsigned char)(value >> (8 * (i % bytes)));
+                if (valid)
+                    ReferenceFill(expected + 9, count, bytes, value);
                 ASSERT_EQ((int)valid, FillRow(buf + 9, count, bytes, value));
                 ASSERT_TRUE(X87Free()) << bytes << " bytes, " << count;
-                ASSERT_EQ(0, memcmp(expected, buf, sizeof buf))
-                    << (flags.mmx ? "MMX" : "plain") << ", " << bytes << " bytes, " << count;
+                ASSERT_EQ(0, memcmp(expected, buf, sizeof buf)) << name << ", " << bytes << " bytes, "
+                                                                << count;
             }
     }
     EXPECT_EQ(0, FillRow(nullptr, 4, 1, 0) + FillRow16(nullptr, 4, 0) + FillRow24(nullptr, 4, 0) +
@@ -108,18 +112,26 @@ TEST(ExpandIndexedRow, RandomPalettesOnEveryPath)
         b = (unsigned char)((seed = seed * 1103515245u + 12345u) >> 16);
     for (int i = 0; i < 40; i++)
         indices[i] = palette[i * 7];
-    for (const PathFlags& flags : {PathFlags{0, 1, 0, 1, 0}, PathFlags{0, 0, 1, 1, 0}, PlainPath}) {
-        ForcedPath forced(flags);
+    static const struct {
+        const char* name;
+        PathFlags flags;
+    } Paths[] = {
+        {"expansion, SSE", {0, 1, 0, 1, 0}},
+        {"expansion, MMX extensions", {0, 0, 1, 1, 0}},
+        {"expansion, plain", PlainPath},
+    };
+    for (const auto& path : Paths) {
+        if (!ProcessorRuns(path.flags, path.name))
+            continue;
+        ForcedPath forced(path.flags);
         for (int count = -1; count <= 40; count++) {
             unsigned char out[3 * 40 + 8], expected[sizeof out];
             memset(out, 0xA5, sizeof out);
             memcpy(expected, out, sizeof out);
-            for (int i = 0; i < count; i++)
-                memcpy(expected + 3 * i, palette + 4 * indices[i], 3);
+            ReferenceExpand(expected, indices, palette, count);
             ExpandIndexedRow(out, indices, palette, count);
             ASSERT_TRUE(X87Free()) << count;
-            ASSERT_EQ(0, memcmp(expected, out, sizeof out))
-                << "SSE " << flags.sse << ", MMX extensions " << flags.mmx_ext << ", " << count;
+            ASSERT_EQ(0, memcmp(expected, out, sizeof out)) << path.name << ", " << count;
         }
     }
 }
