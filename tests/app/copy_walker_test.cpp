@@ -336,7 +336,9 @@ TEST_F(CopyWalkerTest, DeepTreeEndsWithoutACrash)
 // the target, 'm' a move. The flags make the calls answer as elsewhere: On98
 // as Windows 98 (GetVersion), DiskFull as a full disk (every copy writes one
 // byte and fails), Racing as another user's program that plants a file at
-// the first temporary name just before the copy, Pending as a name whose
+// the first temporary name just before the copy, Vanishing as the same
+// followed by the source's vanishing (the copy fails before it makes
+// anything, and what was planted is read-only), Pending as a name whose
 // file is pending deletion (its copy refused with access denied, once),
 // Scanned as a scanner holding the new temporary file (a move refused with a
 // sharing violation, once), FlushFails as a refused flush, ReportLink as a
@@ -345,7 +347,7 @@ TEST_F(CopyWalkerTest, DeepTreeEndsWithoutACrash)
 // MoveFileExA, which the program looks up at run time, is reached through
 // GetProcAddress.
 static std::string Route;
-static bool On98, DiskFull, Racing, Pending, Scanned, FlushFails, ReportLink;
+static bool On98, DiskFull, Racing, Vanishing, Pending, Scanned, FlushFails, ReportLink;
 static BOOL(WINAPI* RealCopyFile)(LPCSTR, LPCSTR, BOOL);
 static BOOL(WINAPI* RealMoveFileEx)(LPCSTR, LPCSTR, DWORD);
 static BOOL(WINAPI* RealFlushFileBuffers)(HANDLE);
@@ -365,9 +367,15 @@ static BOOL WINAPI RecordedCopyFile(LPCSTR from, LPCSTR to, BOOL fail_if_exists)
 {
     char last = to[strlen(to) - 1];
     Route += !IsTempName(to) ? 'C' : last == 'd' ? 'c' : last;
-    if (Racing && IsTempName(to)) {
+    if ((Racing || Vanishing) && IsTempName(to)) {
         Racing = false;
         WriteFileText(to, "planted");
+        if (Vanishing) {
+            Vanishing = false;
+            SetFileAttributesA(to, FILE_ATTRIBUTE_READONLY);
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return FALSE;
+        }
     }
     if (Pending && IsTempName(to)) {
         Pending = false;
@@ -460,7 +468,10 @@ struct RouteRecorder {
         RestoreImport((void*)InformationAsAsked, (void*)RealGetFileInformation);
         Clear();
     }
-    static void Clear() { On98 = DiskFull = Racing = Pending = Scanned = FlushFails = ReportLink = false; }
+    static void Clear()
+    {
+        On98 = DiskFull = Racing = Vanishing = Pending = Scanned = FlushFails = ReportLink = false;
+    }
     bool ok;
 };
 
@@ -504,7 +515,8 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
     enum Setup {
         Plain, StaleTemps, LinkedTemp, FolderAtTemp, AllNamesTaken, Race,
         ReadOnlySource, NoTarget, ReadOnlyTarget, HeldTarget, HeldShared, HeldSource, Full,
-        PendingTemp, ScannedTemp, FlushRefused, InPlaceFlushRefused, LinkTarget, HardLinkTarget
+        PendingTemp, ScannedTemp, FlushRefused, InPlaceFlushRefused, LinkTarget, HardLinkTarget,
+        Vanished
     };
     struct Case {
         const char* what;
@@ -535,6 +547,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
         {"temporary name of 255 characters", Plain, 0, -1, 250, "cfm", nullptr, true},
         {"temporary name of 256 characters", Plain, 0, -1, 251, "CF", nullptr, true},
         {"file pending deletion at the cleared name", PendingTemp, 0, 0, 0, "c1fm", nullptr, true},
+        {"source gone once a file was planted at the temporary name", Vanished, 0, 0, 0, "c", nullptr, false},
         {"move refused once while a scanner holds the temporary file", ScannedTemp, 0, 0, 0, "cfmm", nullptr, true},
         {"flush of the temporary file refused", FlushRefused, 0, 0, 0, "cf", nullptr, false},
         {"flush after a copy in place refused", InPlaceFlushRefused, 0, 0, 0, "CF", nullptr, true},
@@ -584,8 +597,8 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 // What must stay beside the target, relative to dst, with the
                 // content of the files among it.
                 std::vector<std::pair<std::string, std::string>> stays;
-                if (c.setup == StaleTemps || c.setup == Race)
-                    stays.push_back({name + ".~upd", c.setup == Race ? "planted" : "cut sh"});
+                if (c.setup == StaleTemps || c.setup == Race || c.setup == Vanished)
+                    stays.push_back({name + ".~upd", c.setup == StaleTemps ? "cut sh" : "planted"});
                 if (c.setup == StaleTemps) {  // the read-only one is never made writable
                     ASSERT_TRUE(WriteFileText(temp, "cut sh") && WriteFileText(target + ".~up3", "cut"));
                     SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -627,6 +640,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 On98 = on_98;
                 DiskFull = c.setup == Full;
                 Racing = c.setup == Race;
+                Vanishing = c.setup == Vanished;
                 Pending = c.setup == PendingTemp;
                 Scanned = c.setup == ScannedTemp;
                 FlushFails = c.setup == FlushRefused || c.setup == InPlaceFlushRefused;
@@ -665,6 +679,10 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                     expected.push_back(stay.first);
                     if (!stay.second.empty()) {
                         EXPECT_EQ(stay.second, ReadFileText(dst + "\\" + stay.first)) << stay.first;
+                    }
+                    if (c.setup == Vanished) {  // its read-only bit never cleared
+                        EXPECT_EQ((DWORD)FILE_ATTRIBUTE_READONLY,
+                                  GetFileAttributesA((dst + "\\" + stay.first).c_str()) & FILE_ATTRIBUTE_READONLY);
                     }
                 }
                 for (const TreeEntry& entry : TreeEntriesInWalkOrder(dst))

@@ -9,8 +9,9 @@
 // 1. kernel32 alone is imported statically: no DLL is searched for before
 //    the entry point on any Windows (kernel32 is in every process already).
 // 2. Each delay-loaded system DLL (user32, gdi32, advapi32, comdlg32,
-//    shell32, winmm) is loaded by its full path in the system folder: never a
-//    planted one, on every Windows from 95 and NT 4 on.
+//    shell32, winmm, ole32) is loaded by its full path in the system folder:
+//    never a planted one, on every Windows from 95 and NT 4 on where no DLL
+//    redirection file is honoured (see below).
 // 3. It is loaded with LOAD_WITH_ALTERED_SEARCH_PATH, so that the DLLs it
 //    imports, and theirs, are searched for first in its own folder, the
 //    system folder, instead of the program's folder: no planted one among
