@@ -58,9 +58,11 @@ enum PathKind {
 
 // Looks at path without following it: opened for no access (so that neither
 // a holder's sharing nor a read-only bit stands in the way), the link itself
-// and not what it points to (FILE_FLAG_OPEN_REPARSE_POINT). Windows 95, 98
-// and Me have no links: there the attributes tell. Returns a PathKind and the
-// attributes in *attributes (INVALID_FILE_ATTRIBUTES when missing).
+// and not what it points to (FILE_FLAG_OPEN_REPARSE_POINT, from Windows 2000
+// on; NT 4 has hard links but no reparse points, and is not asked for the
+// flag). Windows 95, 98 and Me have no links: there the attributes tell.
+// Returns a PathKind and the attributes in *attributes
+// (INVALID_FILE_ATTRIBUTES when missing).
 static int LookAt(const char* path, DWORD* attributes)
 {
     *attributes = GetFileAttributesA(path);
@@ -75,9 +77,9 @@ static int LookAt(const char* path, DWORD* attributes)
         return PathLink;
     if (IsWindows9x())
         return PathPlainFile;
+    DWORD reparse = (GetVersion() & 0xFF) >= 5 ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                              nullptr, OPEN_EXISTING, reparse | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return PathUnknown;
     BY_HANDLE_FILE_INFORMATION info;
