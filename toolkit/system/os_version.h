@@ -24,7 +24,7 @@ int IsNt5OrLater();
 // GetVersion, which every Windows exports (no record that the system may
 // refuse, no error code that the two families give alike). Inline, so that
 // a program that asks nothing else of this module links nothing else of it.
-inline int IsWindows9x() { return 0; }
+inline int IsWindows9x() { return (GetVersion() & 0x80000000) != 0; }
 // Returns the system's kind code (see OsKindOf).
 int GetOsKind();
 // Returns the report text in a shared buffer, valid until the next call.
