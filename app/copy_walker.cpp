@@ -48,7 +48,12 @@ static void SetCurrentName(CopyWalker* walker, const char* dst_folder, const cha
         JoinPath(walker->current_name, WalkPathSize, dst_folder + root_len + 1, name);
 }
 
-int CopyWalkerVisit(const char* src_folder, const char* dst_folder, CopyWalker* walker)
+// Visits one source folder and the matching target folder within a step.
+// Where blocked is set, the target folder is one that must not be written
+// into (WalkMayWriteInto): its files are numbered, and each fails without
+// a write, and no folder is made below it.
+static int VisitLevel(const char* src_folder, const char* dst_folder, int blocked,
+                      CopyWalker* walker)
 {
     char src_buf[WalkPathSize];
     char dst_buf[WalkPathSize];
@@ -68,8 +73,11 @@ int CopyWalkerVisit(const char* src_folder, const char* dst_folder, CopyWalker* 
             int src_fits = JoinPath(src_buf, sizeof src_buf, src_folder, name);
             int dst_fits = JoinPath(dst_buf, sizeof dst_buf, dst_folder, name);
             if (src_fits && dst_fits) {
-                CreateDirectoryA(dst_buf, 0);  // an existing folder is no failure
-                int rc = CopyWalkerVisit(src_buf, dst_buf, walker);
+                // A folder made here is a plain one; one that was there
+                // already (an existing folder is no failure) may be a link.
+                int sub_blocked = blocked || (!CreateDirectoryA(dst_buf, 0) &&
+                                              !WalkMayWriteInto(walker->dst_root, dst_buf));
+                int rc = VisitLevel(src_buf, dst_buf, sub_blocked, walker);
                 if (rc > 0) {
                     reached = 1;
                     break;
@@ -84,7 +92,7 @@ int CopyWalkerVisit(const char* src_folder, const char* dst_folder, CopyWalker* 
         if (walker->seen == walker->target) {
             int src_fits = JoinPath(src_buf, sizeof src_buf, src_folder, name);
             int dst_fits = JoinPath(dst_buf, sizeof dst_buf, dst_folder, name);
-            if (kind != WalkFile || !src_fits || !dst_fits ||
+            if (blocked || kind != WalkFile || !src_fits || !dst_fits ||
                 !FileCopyReplace(src_buf, dst_buf, walker->fail_if_exists))
                 walker->failed++;
             SetCurrentName(walker, dst_folder, name);
@@ -95,4 +103,9 @@ int CopyWalkerVisit(const char* src_folder, const char* dst_folder, CopyWalker* 
     } while (FindNextFileA(find, &FindFileData));
     FindClose(find);
     return reached;
+}
+
+int CopyWalkerVisit(const char* src_folder, const char* dst_folder, CopyWalker* walker)
+{
+    return VisitLevel(src_folder, dst_folder, 0, walker);
 }

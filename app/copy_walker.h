@@ -33,6 +33,10 @@ int CopyWalkerInit(const char* src_root, const char* dst_root, int fail_if_exist
 // An entry that cannot be walked into is handled like a file whose copy
 // fails: a folder that is a reparse point, a subfolder that cannot be listed,
 // and a file or folder whose joined path does not fit WalkPathSize bytes.
+// A target folder that is a link leading out of dst_root, where the program
+// holds administrator rights (WalkMayWriteInto), is not written into: each
+// file below it is handled as a file whose copy fails, named and traced as
+// any other, and no folder is made below it.
 int CopyWalkerStep(CopyWalker* walker);
 
 // Visits one source folder and the matching target folder within a step.

@@ -10,7 +10,27 @@
 #include "toolkit/data/dbcs_text.h"
 #include "toolkit/system/message_box.h"
 #include "toolkit/system/registry.h"
+#include "toolkit/system/system_libraries.h"
 #include "toolkit/system/trace.h"
+
+// Ends the process with code 1, after saying why, when a DLL redirection
+// file or folder lies beside the program: with it, Windows may load DLLs of
+// the program's folder in place of the system's. Runs before the program
+// loads any DLL; the message box then needs user32 (a Known DLL, which
+// redirection never replaces) alone.
+static void RefuseDllRedirection()
+{
+    char local[MAX_PATH + 8];
+    if (!DllRedirectionPresent(local, sizeof local))
+        return;
+    ShowWarning(nullptr,
+                "%s があるため、アップデートを中止しました。\n\n"
+                "このファイルまたはフォルダがあると、Windows はシステムの DLL の代わりに、"
+                "同じ場所に置かれた DLL を読み込むことがあります。"
+                "これを削除してから、もう一度実行してください。",
+                local);
+    ExitProcess(1);
+}
 
 // Finds the installation folder and brings up the dialog. Ends the process
 // with code 0 when the installation information is missing or names no
@@ -49,6 +69,7 @@ void InitUpdater(HINSTANCE instance)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    RefuseDllRedirection();
     // A current directory that does not fit leaves work_dir empty, and the
     // run then refuses to look for "patch" anywhere else.
     DWORD len = GetCurrentDirectoryA(sizeof UpdateState.work_dir, UpdateState.work_dir);

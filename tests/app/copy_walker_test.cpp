@@ -100,6 +100,81 @@ TEST_F(CopyWalkerTest, LinkIsCountedAsAFailureAndNeverFollowed)
     EXPECT_TRUE(FileIsThere(dir / "outside\\secret.dat"));
 }
 
+// GetTokenInformation as a standard user's token answers it, reached
+// through GetProcAddress, as the program looks it up.
+static FARPROC(WINAPI* RealGetProcAddressForToken)(HMODULE, LPCSTR);
+static BOOL(WINAPI* RealGetTokenInformation)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
+static BOOL WINAPI NotElevated(HANDLE token, TOKEN_INFORMATION_CLASS info_class, void* info,
+                               DWORD size, DWORD* got)
+{
+    BOOL ok = RealGetTokenInformation(token, info_class, info, size, got);
+    if (ok && info_class == TokenElevation)
+        ((TOKEN_ELEVATION*)info)->TokenIsElevated = 0;
+    return ok;
+}
+static FARPROC WINAPI StandardUsersGetProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC found = RealGetProcAddressForToken(module, name);
+    if (IS_INTRESOURCE(name) || strcmp(name, "GetTokenInformation") != 0)
+        return found;
+    RealGetTokenInformation = (decltype(RealGetTokenInformation))(void*)found;
+    return (FARPROC)(void*)NotElevated;
+}
+
+// A folder of the installation that is a link. Under administrator rights
+// (Wine's token is elevated, as update.exe's is) one that leads out of the
+// installation is not written through: each file below it fails, named as
+// any other, and no folder is made there; one that stays inside is followed.
+// Without the rights every link is followed: the user could write there.
+TEST_F(CopyWalkerTest, TargetFolderLinksLeadNowhereOutsideTheTarget)
+{
+    struct Case {
+        const char* what;
+        bool inside, elevated, followed;
+    } cases[] = {
+        {"link out of the installation", false, true, false},
+        {"link to a folder inside the installation", true, true, true},
+        {"link out, without administrator rights", false, false, true},
+    };
+    int n = 0;
+    for (const Case& c : cases)
+        for (int through_walker = 0; through_walker < 2; through_walker++) {
+            SCOPED_TRACE(std::string(c.what) + (through_walker ? ", walker" : ", tree copy"));
+            std::string run = std::to_string(n++);
+            src = dir / ("p" + run);
+            dst = dir / ("i" + run);
+            std::string away = c.inside ? dst + "\\real" : dir / ("away" + run);
+            ASSERT_TRUE(MakeFolders(dst) && WriteFileText(src + "\\a.dat", "new") && WriteFileText(src + "\\sub\\s.dat", "new") &&
+                        WriteFileText(src + "\\sub\\deeper\\t.dat", "new") &&
+                        WriteFileText(away + "\\s.dat", "old"));
+            ASSERT_TRUE(MakeFolderLink(away, dst + "\\sub")) << "cannot make a link here";
+            void* original = nullptr;
+            if (!c.elevated) {
+                ASSERT_TRUE(HookImport("kernel32.dll", "GetProcAddress",
+                                       (void*)StandardUsersGetProcAddress, &original));
+            }
+            RealGetProcAddressForToken = (decltype(RealGetProcAddressForToken))original;
+            std::vector<std::string> names;
+            if (through_walker) {
+                CopyWalkerInit(src.c_str(), dst.c_str(), 0, &walker);
+                names = RunAll();
+            } else {
+                EXPECT_EQ(1, FolderCopyTree(src.c_str(), dst.c_str(), 0));
+            }
+            if (!c.elevated)
+                RestoreImport((void*)StandardUsersGetProcAddress, original);
+            RemoveFolderLink(dst + "\\sub");
+            EXPECT_EQ(c.followed ? "new" : "old", ReadFileText(away + "\\s.dat"));
+            EXPECT_EQ(c.followed, FileIsThere(away + "\\deeper\\t.dat"));
+            EXPECT_EQ(c.followed, FolderExists(away + "\\deeper"));
+            EXPECT_EQ("new", ReadFileText(dst + "\\a.dat"));
+            if (through_walker) {
+                EXPECT_EQ(FilesInWalkOrder(src), names);
+                EXPECT_EQ(c.followed ? 0 : 2, walker.failed);
+            }
+        }
+}
+
 TEST_F(CopyWalkerTest, DriveRootLosesNoEntry)
 {
     WriteFileText(src + "\\a.dat", "A");
@@ -256,21 +331,31 @@ TEST_F(CopyWalkerTest, DeepTreeEndsWithoutACrash)
 }
 
 // The copies' platform calls, recorded while a RouteRecorder lives: 'c' a copy
-// to a temporary file, 'C' a copy straight onto the target, 'f' a flush of a
-// temporary file, 'F' a flush of the target, 'm' a move. With MoveMissing set,
-// MoveFileExA answers as on Windows 95, 98 and Me; with DiskFull set, every
-// copy writes one byte and fails as on a full disk; with Racing set, a file
-// "planted" appears at the first temporary name that a copy goes to, just
-// before the copy (another user's program beating it there). Opening a
-// read-only file for writing is refused as Windows refuses it, also under
-// Wine running as root.
+// to the first temporary name, '1' to '9' one to the others, 'C' a copy
+// straight onto the target, 'f' a flush of a temporary file, 'F' a flush of
+// the target, 'm' a move. The flags make the calls answer as elsewhere: On98
+// as Windows 98 (GetVersion), DiskFull as a full disk (every copy writes one
+// byte and fails), Racing as another user's program that plants a file at
+// the first temporary name just before the copy, Vanishing as the same
+// followed by the source's vanishing (the copy fails before it makes
+// anything, and what was planted is read-only), Pending as a name whose
+// file is pending deletion (its copy refused with access denied, once),
+// Scanned as a scanner holding the new temporary file (a move refused with a
+// sharing violation, once), FlushFails as a refused flush, ReportLink as a
+// target that is a reparse point. Opening a read-only file for writing is
+// refused as Windows refuses it, also under Wine running as root.
+// MoveFileExA, which the program looks up at run time, is reached through
+// GetProcAddress.
 static std::string Route;
-static bool MoveMissing, DiskFull, Racing;
+static bool On98, DiskFull, Racing, Vanishing, Pending, Scanned, FlushFails, ReportLink;
 static BOOL(WINAPI* RealCopyFile)(LPCSTR, LPCSTR, BOOL);
 static BOOL(WINAPI* RealMoveFileEx)(LPCSTR, LPCSTR, DWORD);
 static BOOL(WINAPI* RealFlushFileBuffers)(HANDLE);
 static HANDLE(WINAPI* RealCreateFile)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
                                       HANDLE);
+static FARPROC(WINAPI* RealGetProcAddress)(HMODULE, LPCSTR);
+static DWORD(WINAPI* RealGetVersion)();
+static BOOL(WINAPI* RealGetFileInformation)(HANDLE, BY_HANDLE_FILE_INFORMATION*);
 
 // True when path ends in one of the temporary names' forms, ".~up" and one character.
 static bool IsTempName(const std::string& path)
@@ -280,10 +365,22 @@ static bool IsTempName(const std::string& path)
 
 static BOOL WINAPI RecordedCopyFile(LPCSTR from, LPCSTR to, BOOL fail_if_exists)
 {
-    Route += IsTempName(to) ? 'c' : 'C';
-    if (Racing && IsTempName(to)) {
+    char last = to[strlen(to) - 1];
+    Route += !IsTempName(to) ? 'C' : last == 'd' ? 'c' : last;
+    if ((Racing || Vanishing) && IsTempName(to)) {
         Racing = false;
         WriteFileText(to, "planted");
+        if (Vanishing) {
+            Vanishing = false;
+            SetFileAttributesA(to, FILE_ATTRIBUTE_READONLY);
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return FALSE;
+        }
+    }
+    if (Pending && IsTempName(to)) {
+        Pending = false;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
     }
     if (!DiskFull)
         return RealCopyFile(from, to, fail_if_exists);
@@ -295,8 +392,9 @@ static BOOL WINAPI RecordedCopyFile(LPCSTR from, LPCSTR to, BOOL fail_if_exists)
 static BOOL WINAPI RecordedMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags)
 {
     Route += 'm';
-    if (MoveMissing) {
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    if (Scanned) {
+        Scanned = false;
+        SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
     return RealMoveFileEx(from, to, flags);
@@ -307,6 +405,10 @@ static BOOL WINAPI RecordedFlushFileBuffers(HANDLE file)
     static WCHAR path[32768];  // a path of any length
     DWORD len = GetFinalPathNameByHandleW(file, path, 32768, 0);
     Route += len > 5 && len < 32768 && wcsncmp(path + len - 5, L".~up", 4) == 0 ? 'f' : 'F';
+    if (FlushFails) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
     return RealFlushFileBuffers(file);
 }
 
@@ -323,24 +425,52 @@ static HANDLE WINAPI RefusingCreateFile(LPCSTR path, DWORD access, DWORD share,
     return RealCreateFile(path, access, share, security, disposition, flags, model);
 }
 
+static FARPROC WINAPI RecordingGetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && strcmp(name, "MoveFileExA") == 0)
+        return (FARPROC)(void*)RecordedMoveFileEx;
+    return RealGetProcAddress(module, name);
+}
+
+static DWORD WINAPI VersionAsAsked() { return On98 ? 0xC0000A04 : RealGetVersion(); }
+
+static BOOL WINAPI InformationAsAsked(HANDLE file, BY_HANDLE_FILE_INFORMATION* info)
+{
+    BOOL ok = RealGetFileInformation(file, info);
+    if (ok && ReportLink)
+        info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return ok;
+}
+
 struct RouteRecorder {
     RouteRecorder()
     {
+        RealMoveFileEx = (BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD))(void*)GetProcAddress(
+            GetModuleHandleA("kernel32.dll"), "MoveFileExA");
         ok = HookImport("kernel32.dll", "CopyFileA", (void*)RecordedCopyFile, (void**)&RealCopyFile) &&
-             HookImport("kernel32.dll", "MoveFileExA", (void*)RecordedMoveFileEx,
-                        (void**)&RealMoveFileEx) &&
              HookImport("kernel32.dll", "FlushFileBuffers", (void*)RecordedFlushFileBuffers,
                         (void**)&RealFlushFileBuffers) &&
              HookImport("kernel32.dll", "CreateFileA", (void*)RefusingCreateFile,
-                        (void**)&RealCreateFile);
+                        (void**)&RealCreateFile) &&
+             HookImport("kernel32.dll", "GetVersion", (void*)VersionAsAsked, (void**)&RealGetVersion) &&
+             HookImport("kernel32.dll", "GetFileInformationByHandle", (void*)InformationAsAsked,
+                        (void**)&RealGetFileInformation) &&
+             HookImport("kernel32.dll", "GetProcAddress", (void*)RecordingGetProcAddress,
+                        (void**)&RealGetProcAddress);
     }
     ~RouteRecorder()
     {
+        RestoreImport((void*)RecordingGetProcAddress, (void*)RealGetProcAddress);
         RestoreImport((void*)RecordedCopyFile, (void*)RealCopyFile);
-        RestoreImport((void*)RecordedMoveFileEx, (void*)RealMoveFileEx);
         RestoreImport((void*)RecordedFlushFileBuffers, (void*)RealFlushFileBuffers);
         RestoreImport((void*)RefusingCreateFile, (void*)RealCreateFile);
-        MoveMissing = DiskFull = Racing = false;
+        RestoreImport((void*)VersionAsAsked, (void*)RealGetVersion);
+        RestoreImport((void*)InformationAsAsked, (void*)RealGetFileInformation);
+        Clear();
+    }
+    static void Clear()
+    {
+        On98 = DiskFull = Racing = Vanishing = Pending = Scanned = FlushFails = ReportLink = false;
     }
     bool ok;
 };
@@ -373,16 +503,20 @@ static HANDLE HoldUnshared(const std::string& path)
 }
 
 // One patch file copied over its installed namesake, through the walker and
-// through FolderCopyTree, each with the platform's MoveFileExA and with one
-// that is not implemented: the target holds all of its old bytes or all of
-// the new ones, flushed before it is moved into place, one trace line, one
-// failure at most, no temporary file of the copy left, and whatever the copy
-// found at a temporary name that it could not remove left as it was.
+// through FolderCopyTree, each as on Windows XP and later and, where the row
+// gives a route for it, as on Windows 98: the target holds all of its old
+// bytes or all of the new ones, flushed before it is moved into place, one
+// trace line (and one more for a target refused in place), one failure at
+// most, no temporary file of the copy left, and whatever the copy found at a
+// temporary name that it could not remove left as it was. No copy in place
+// writes through a link, and on Windows 98 each file is copied once.
 TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
 {
     enum Setup {
         Plain, StaleTemps, LinkedTemp, FolderAtTemp, AllNamesTaken, Race,
-        ReadOnlySource, NoTarget, ReadOnlyTarget, HeldTarget, HeldShared, HeldSource, Full
+        ReadOnlySource, NoTarget, ReadOnlyTarget, HeldTarget, HeldShared, HeldSource, Full,
+        PendingTemp, ScannedTemp, FlushRefused, InPlaceFlushRefused, LinkTarget, HardLinkTarget,
+        Vanished
     };
     struct Case {
         const char* what;
@@ -391,27 +525,34 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
         int folder_chars;  // the target folder's length; 0 a short one, -1 a drive root
         int name_chars;    // the file name's length; 0 for "f.dat"
         const char* route;
-        const char* route_without_move;
+        const char* route_on_98;  // null: not run as on Windows 98
         bool replaced;
     } cases[] = {
-        {"overwritten", Plain, 0, 0, 0, "cfm", "cfmCF", true},
-        {"stale temporary files, the first read-only", StaleTemps, 0, 0, 0, "cfm", "cfmCF", true},
-        {"link to a read-only file elsewhere at the temporary name", LinkedTemp, 0, 0, 0, "cfm", "cfmCF", true},
-        {"folder with a file at the temporary name", FolderAtTemp, 0, 0, 0, "cfm", "cfmCF", true},
-        {"folders at all temporary names", AllNamesTaken, 0, 0, 0, "CF", "CF", true},
-        {"file planted at the temporary name before the copy", Race, 0, 0, 0, "ccfm", "ccfmCF", true},
-        {"read-only source", ReadOnlySource, 0, 0, 0, "cfm", "cfmCF", true},
-        {"absent target, kept if present", NoTarget, 1, 0, 0, "cfm", "cfmCF", true},
+        {"overwritten", Plain, 0, 0, 0, "cfm", "CF", true},
+        {"stale temporary files, the first read-only", StaleTemps, 0, 0, 0, "1fm", nullptr, true},
+        {"link to a read-only file elsewhere at the temporary name", LinkedTemp, 0, 0, 0, "1fm", nullptr, true},
+        {"folder with a file at the temporary name", FolderAtTemp, 0, 0, 0, "1fm", nullptr, true},
+        {"folders at all temporary names", AllNamesTaken, 0, 0, 0, "CF", nullptr, true},
+        {"file planted at the temporary name before the copy", Race, 0, 0, 0, "c1fm", nullptr, true},
+        {"read-only source", ReadOnlySource, 0, 0, 0, "cfm", "CF", true},
+        {"absent target, kept if present", NoTarget, 1, 0, 0, "cfm", "CF", true},
         {"present target kept", Plain, 1, 0, 0, "", "", false},
         {"read-only target", ReadOnlyTarget, 0, 0, 0, "", "", false},
-        {"target held unshared, source read-only", HeldTarget, 0, 0, 0, "cfmC", "cfmC", false},
-        {"target held for reading and writing, shared", HeldShared, 0, 0, 0, "cfmCF", "cfmCF", true},
-        {"source held", HeldSource, 0, 0, 0, "c", "c", false},
-        {"disk full midway", Full, 0, 0, 0, "c", "c", false},
-        {"temporary path of 259 characters", Plain, 0, 248, 0, "cfm", "cfmCF", true},
+        {"target held unshared, source read-only", HeldTarget, 0, 0, 0, "cfmC", "C", false},
+        {"target held for reading and writing, shared", HeldShared, 0, 0, 0, "cfmCF", "CF", true},
+        {"source held", HeldSource, 0, 0, 0, "c123456789C", "C", false},
+        {"disk full midway", Full, 0, 0, 0, "c", nullptr, false},
+        {"temporary path of 259 characters", Plain, 0, 248, 0, "cfm", "CF", true},
         {"temporary path of 260 characters", Plain, 0, 249, 0, "CF", "CF", true},
-        {"temporary name of 255 characters", Plain, 0, -1, 250, "cfm", "cfmCF", true},
-        {"temporary name of 256 characters", Plain, 0, -1, 251, "CF", "CF", true},
+        {"temporary name of 255 characters", Plain, 0, -1, 250, "cfm", nullptr, true},
+        {"temporary name of 256 characters", Plain, 0, -1, 251, "CF", nullptr, true},
+        {"file pending deletion at the cleared name", PendingTemp, 0, 0, 0, "c1fm", nullptr, true},
+        {"source gone once a file was planted at the temporary name", Vanished, 0, 0, 0, "c", nullptr, false},
+        {"move refused once while a scanner holds the temporary file", ScannedTemp, 0, 0, 0, "cfmm", nullptr, true},
+        {"flush of the temporary file refused", FlushRefused, 0, 0, 0, "cf", nullptr, false},
+        {"flush after a copy in place refused", InPlaceFlushRefused, 0, 0, 0, "CF", nullptr, true},
+        {"target a link, temporary names taken", LinkTarget, 0, 0, 0, "", nullptr, false},
+        {"target a hard link to a file elsewhere, names taken", HardLinkTarget, 0, 0, 0, "", nullptr, false},
     };
     TempDir dir;
     // Only at a drive root does a path of 259 characters end in a name of 256.
@@ -430,9 +571,9 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
     ASSERT_TRUE(recorder.ok);
     for (const Case& c : cases)
         for (int through_walker = 0; through_walker < 2; through_walker++)
-            for (int move_missing = 0; move_missing < 2; move_missing++) {
+            for (int on_98 = 0; on_98 < (c.route_on_98 ? 2 : 1); on_98++) {
                 SCOPED_TRACE(std::string(c.what) + (through_walker ? ", walker" : ", tree copy") +
-                             (move_missing ? ", no MoveFileExA" : ""));
+                             (on_98 ? ", Windows 98" : ""));
                 TempDir run;
                 EmptyDriveRoot("P:");
                 EmptyDriveRoot("Q:");
@@ -444,14 +585,20 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 std::string from = src + "\\" + name, target = dst + "\\" + name;
                 std::string temp = target + ".~upd", outside = run / "elsewhere\\locked.dat";
                 ASSERT_TRUE(MakeFolders(src) && MakeFolders(dst) && WriteFileText(from, "new"));
-                if (c.setup != NoTarget) {
+                bool names_taken = c.setup == AllNamesTaken || c.setup == InPlaceFlushRefused ||
+                                   c.setup == LinkTarget || c.setup == HardLinkTarget;
+                bool refused_in_place = c.setup == LinkTarget || c.setup == HardLinkTarget;
+                if (c.setup == HardLinkTarget) {  // the target is another name of a file outside
+                    ASSERT_TRUE(WriteFileText(outside, "old"));
+                    ASSERT_TRUE(CreateHardLinkA(target.c_str(), outside.c_str(), nullptr)) << GetLastError();
+                } else if (c.setup != NoTarget) {
                     ASSERT_TRUE(WriteFileText(target, "old"));
                 }
                 // What must stay beside the target, relative to dst, with the
                 // content of the files among it.
                 std::vector<std::pair<std::string, std::string>> stays;
-                if (c.setup == StaleTemps || c.setup == Race)
-                    stays.push_back({name + ".~upd", c.setup == Race ? "planted" : "cut sh"});
+                if (c.setup == StaleTemps || c.setup == Race || c.setup == Vanished)
+                    stays.push_back({name + ".~upd", c.setup == StaleTemps ? "cut sh" : "planted"});
                 if (c.setup == StaleTemps) {  // the read-only one is never made writable
                     ASSERT_TRUE(WriteFileText(temp, "cut sh") && WriteFileText(target + ".~up3", "cut"));
                     SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -465,7 +612,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                     ASSERT_TRUE(WriteFileText(temp + "\\x", "x"));
                     stays = {{name + ".~upd", ""}, {name + ".~upd\\x", "x"}};
                 }
-                for (int i = 0; c.setup == AllNamesTaken && i < 10; i++) {
+                for (int i = 0; names_taken && i < 10; i++) {
                     std::string taken = name + ".~up" + (i ? std::to_string(i) : "d");
                     ASSERT_TRUE(MakeFolders(dst + "\\" + taken));
                     stays.push_back({taken, ""});
@@ -490,10 +637,16 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 TraceListener listener;
                 ASSERT_TRUE(listener.ok());
                 Route.clear();
-                MoveMissing = move_missing;
+                On98 = on_98;
                 DiskFull = c.setup == Full;
                 Racing = c.setup == Race;
-                int failed = c.replaced ? 0 : 1;  // the tree copy counts nothing
+                Vanishing = c.setup == Vanished;
+                Pending = c.setup == PendingTemp;
+                Scanned = c.setup == ScannedTemp;
+                FlushFails = c.setup == FlushRefused || c.setup == InPlaceFlushRefused;
+                ReportLink = c.setup == LinkTarget;
+                int want_failed = c.replaced && c.setup != InPlaceFlushRefused ? 0 : 1;
+                int failed = want_failed;  // the tree copy counts nothing
                 if (through_walker) {
                     CopyWalker walker;
                     CopyWalkerInit(src.c_str(), dst.c_str(), c.fail_if_exists, &walker);
@@ -503,7 +656,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 } else {
                     EXPECT_EQ(1, FolderCopyTree(src.c_str(), dst.c_str(), c.fail_if_exists));
                 }
-                MoveMissing = DiskFull = Racing = false;
+                RouteRecorder::Clear();
                 std::vector<std::string> traced = listener.Stop();
                 if (held != INVALID_HANDLE_VALUE)
                     CloseHandle(held);
@@ -516,15 +669,20 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                     RemoveFolderLink(temp);
                 }
 
-                EXPECT_EQ(move_missing ? c.route_without_move : c.route, Route);
+                EXPECT_EQ(on_98 ? c.route_on_98 : c.route, Route);
                 EXPECT_EQ(c.replaced ? "new" : "old", ReadFileText(target));
-                EXPECT_EQ(c.replaced ? 0 : 1, failed);
-                EXPECT_EQ(std::vector<std::string>{target + "\n"}, traced);
+                EXPECT_EQ(want_failed, failed);
+                ASSERT_EQ(refused_in_place ? 2u : 1u, traced.size());
+                EXPECT_EQ(target + "\n", traced.back());
                 std::vector<std::string> expected = {name}, entries;
                 for (const auto& stay : stays) {
                     expected.push_back(stay.first);
                     if (!stay.second.empty()) {
                         EXPECT_EQ(stay.second, ReadFileText(dst + "\\" + stay.first)) << stay.first;
+                    }
+                    if (c.setup == Vanished) {  // its read-only bit never cleared
+                        EXPECT_EQ((DWORD)FILE_ATTRIBUTE_READONLY,
+                                  GetFileAttributesA((dst + "\\" + stay.first).c_str()) & FILE_ATTRIBUTE_READONLY);
                     }
                 }
                 for (const TreeEntry& entry : TreeEntriesInWalkOrder(dst))
@@ -532,7 +690,7 @@ TEST(CopyReplace, TargetHoldsItsOldBytesOrTheNewOnesAndNoTemporaryFileStays)
                 std::sort(expected.begin(), expected.end());
                 std::sort(entries.begin(), entries.end());
                 EXPECT_EQ(expected, entries);
-                if (c.replaced && !move_missing) {  // without the move, the copy is CopyFileA's own
+                if (c.replaced && !on_98) {  // without the move, the copy is CopyFileA's own
                     WIN32_FILE_ATTRIBUTE_DATA got = {}, want = {};
                     GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &got);
                     GetFileAttributesExA(reference.c_str(), GetFileExInfoStandard, &want);

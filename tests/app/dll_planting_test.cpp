@@ -166,3 +166,53 @@ TEST_F(DllPlanting, NoneIsLoadedOnTheWarningTheUpdateOrTheChooser)
         RemoveTreeForTest(bin);
     }
 }
+
+// update.exe under the Windows versions that Wine reports for it by name:
+// on Windows 2000, where DLL redirection would load the DLLs beside it, an
+// update.exe.local file or folder ends it with the warning before any DLL
+// is loaded and before anything is copied; on Windows 98 an update copies
+// each file straight onto its target and leaves nothing else.
+TEST_F(DllPlanting, RedirectionFileEndsTheProgramAndWindows98CopiesInPlace)
+{
+    static const char VersionKey[] = "Software\\Wine\\AppDefaults\\update.exe";
+    struct Row {
+        const char* version;
+        const char* local;  // "file", "folder" or none
+    } rows[] = {{"win2k", "file"}, {"win2k", "folder"}, {"win98", nullptr}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.version) + " " + (row.local ? row.local : ""));
+        Plant(Programs[0]);
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, VersionKey, 0, nullptr, 0,
+                                                 KEY_SET_VALUE, nullptr, &key, nullptr));
+        RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE*)row.version, strlen(row.version) + 1);
+        RegCloseKey(key);
+        std::string local = exe + ".local";
+        ASSERT_TRUE(!row.local || (strcmp(row.local, "file") == 0 ? WriteFileText(local, "")
+                                                                  : MakeFolders(local)));
+        ASSERT_TRUE(WriteFileText(bin + "\\patch\\a.dat", "new") && WriteFileText(inst + "\\a.dat", "old"));
+        ASSERT_TRUE(StoreInstallDir(inst + "\\"));
+        UpdaterProcess updater;
+        ASSERT_TRUE(updater.Start(exe, bin, &environment)) << GetLastError();
+        if (row.local) {
+            HWND box = updater.WaitMessageBox();
+            ASSERT_NE(nullptr, box) << "no warning box";
+            std::string text = updater.Text(0xFFFF, box);
+            EXPECT_EQ(0u, text.find(local + " があるため、アップデートを中止しました。")) << text;
+            EXPECT_EQ(nullptr, updater.FindWindowOfProcess("Pelto アップデーター", false));
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            EXPECT_EQ(1, updater.WaitExit());
+        } else {
+            ASSERT_NE(nullptr, updater.WaitDialog()) << "no dialog";
+            updater.Command(IDC_START);
+            ASSERT_TRUE(updater.WaitRunEnd());
+            updater.Command(IDC_QUIT);
+            EXPECT_NE(-1, updater.WaitExit());
+        }
+        RegDeleteKeyA(HKEY_CURRENT_USER, VersionKey);
+        EXPECT_EQ(row.local ? "old" : "new", ReadFileText(inst + "\\a.dat"));
+        EXPECT_EQ(std::vector<std::string>{"a.dat"}, FilesInWalkOrder(inst));
+        EXPECT_EQ("", Loaded());
+        RemoveTreeForTest(bin);
+    }
+}

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <commdlg.h>
+#include <objbase.h>
 
 #include "toolkit/data/dbcs_text.h"
 #include "toolkit/system/registry.h"
@@ -84,13 +85,20 @@ int ChooseFolder(HWND owner, char* path)
     bi.pszDisplayName = name;
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
     bi.lpfn = ChooseFolderCallback;
+    // The folder browser needs COM on this thread. A thread that has it
+    // already answers S_FALSE, which still asks for CoUninitialize; one that
+    // has it in another model answers RPC_E_CHANGED_MODE and is left as it is.
+    HRESULT com = CoInitialize(nullptr);
     LPITEMIDLIST list = SHBrowseForFolderA(&bi);
     ChooseFolderStart = 0;
-    if (!list)
-        return 0;
     char chosen[ChooserPathSize];
-    BOOL ok = SHGetPathFromIDListA(list, chosen);
-    FreeItemList(list);
+    BOOL ok = FALSE;
+    if (list) {
+        ok = SHGetPathFromIDListA(list, chosen);
+        FreeItemList(list);
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
     if (!ok)
         return 0;
     memcpy(path, chosen, strlen(chosen) + 1);

@@ -60,9 +60,9 @@ int FolderRemoveTree(const char* folder)
     return RemoveLevel(folder);
 }
 
-// Copies everything under src into dst; returns 0 when src cannot be listed
-// (an empty listing is no failure).
-static int CopyLevel(const char* src, const char* dst, int fail_if_exists)
+// Copies everything under src into dst, a folder of the target tree at root;
+// returns 0 when src cannot be listed (an empty listing is no failure).
+static int CopyLevel(const char* root, const char* src, const char* dst, int fail_if_exists)
 {
     char src_buf[WalkPathSize];
     char dst_buf[WalkPathSize];
@@ -80,11 +80,14 @@ static int CopyLevel(const char* src, const char* dst, int fail_if_exists)
         int src_fits = JoinPath(src_buf, sizeof src_buf, src, name);
         int dst_fits = JoinPath(dst_buf, sizeof dst_buf, dst, name);
         if (src_fits && dst_fits && kind == WalkFolder) {
-            CreateDirectoryA(dst_buf, 0);  // an existing folder is no failure
-            if (CopyLevel(src_buf, dst_buf, fail_if_exists))
+            // An existing folder is no failure, unless it is a link out of
+            // the tree that must not be written through: that one is traced
+            // like any other entry that is not copied, and so is one that is
+            // not listed (its listing pattern may not fit even where its path
+            // does).
+            if ((CreateDirectoryA(dst_buf, 0) || WalkMayWriteInto(root, dst_buf)) &&
+                CopyLevel(root, src_buf, dst_buf, fail_if_exists))
                 continue;
-            // Not listed (its listing pattern may not fit even where its path
-            // does): traced like any other entry that is not copied.
         } else if (src_fits && dst_fits && kind == WalkFile) {
             FileCopyReplace(src_buf, dst_buf, fail_if_exists);
         }
@@ -99,5 +102,5 @@ int FolderCopyTree(const char* src, const char* dst, int fail_if_exists)
     // An empty path would stand for the root of the current drive.
     if (!src || !dst || !src[0] || !dst[0])
         return 0;
-    return CopyLevel(src, dst, fail_if_exists);
+    return CopyLevel(dst, src, dst, fail_if_exists);
 }

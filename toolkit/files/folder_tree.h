@@ -21,7 +21,9 @@ int FolderRemoveTree(const char* folder);
 // handed to it: nonzero keeps an existing target file, 0 overwrites it.
 // Traces "%s\n" with the target path of every file, copied or not, and
 // of every entry skipped (a link, which is not copied, a path that does not
-// fit, or a subfolder that cannot be listed). Returns 1 when src could be
+// fit, a subfolder that cannot be listed, or a folder of dst that is a link
+// out of dst which must not be written through: see WalkMayWriteInto;
+// nothing is copied into it). Returns 1 when src could be
 // listed, whatever failed below it; 0 when either path is null or empty or
 // src cannot be listed.
 int FolderCopyTree(const char* src, const char* dst, int fail_if_exists);

@@ -10,6 +10,9 @@
 // - a folder that is a reparse point (0x400: junction, mount point, symbolic
 //   link) is never descended into, so a link cannot lead a walk out of its
 //   tree or round in a loop;
+// - a walk that writes (the updater's copy, the tree copy) never writes
+//   through a folder of its target tree that is a link leading out of that
+//   tree, when the program holds administrator rights (WalkMayWriteInto);
 // - a listing that fails with ERROR_FILE_NOT_FOUND on a folder that exists
 //   is an empty listing, not a failure: a file system that gives no "." and
 //   ".." entries (some network shares) lists every empty folder that way
@@ -46,6 +49,20 @@ enum WalkOpenResult {
 // WalkPathSize bytes or the folder cannot be listed. *find is
 // INVALID_HANDLE_VALUE unless the listing is open.
 int WalkOpen(const char* folder, WIN32_FIND_DATAA* FindFileData, HANDLE* find);
+
+// Tells whether a walk that writes into the tree at root may write into
+// folder, an existing folder below root (or about to be made there). Returns
+// 0 when folder is a reparse point (a junction, symbolic link or mount
+// point) whose resolved path lies outside root's resolved path, and the
+// program holds administrator rights (HoldsAdministratorRights): someone who
+// can write the tree but not the place the link leads to could otherwise
+// have the program write there. Where the resolved paths cannot be had
+// (before Windows Vista, which lacks GetFinalPathNameByHandleW, or a path of
+// more than WalkPathSize characters), such a link counts as leading out.
+// Returns 1 for a plain folder (or none), a link that stays inside root,
+// and any link when the program holds no such rights (the user could write
+// where it leads anyway).
+int WalkMayWriteInto(const char* root, const char* folder);
 
 // Joins folder and name as "%s\%s" into path, which holds size bytes.
 // Returns 1 when the whole path fits; otherwise 0, and path holds the joined

@@ -20,6 +20,11 @@ const int OsKindOtherFamily = 0x100;
 OSVERSIONINFOA* GetOsVersion(OSVERSIONINFOA* info);
 // Returns 1 when the system is of the NT family with major version 5 or more.
 int IsNt5OrLater();
+// Returns 1 on Windows 95, 98 and Me, 0 on the NT family: the high bit of
+// GetVersion, which every Windows exports (no record that the system may
+// refuse, no error code that the two families give alike). Inline, so that
+// a program that asks nothing else of this module links nothing else of it.
+inline int IsWindows9x() { return (GetVersion() & 0x80000000) != 0; }
 // Returns the system's kind code (see OsKindOf).
 int GetOsKind();
 // Returns the report text in a shared buffer, valid until the next call.

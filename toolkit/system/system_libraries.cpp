@@ -24,6 +24,23 @@ int RestrictDllSearch(int ways)
     return 0;
 }
 
+int DllRedirectionPresent(char* path, int size)
+{
+    static const char Suffix[] = ".local";
+    DWORD len = GetModuleFileNameA(nullptr, path, (DWORD)size);
+    if (len == 0 || len + sizeof Suffix > (DWORD)size) {
+        if (size > 0)
+            path[0] = 0;
+        return 0;
+    }
+    memcpy(path + len, Suffix, sizeof Suffix);
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return 1;
+    // Something that cannot be looked at is there as well.
+    DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 HMODULE LoadSystemLibrary(const char* name)
 {
     char path[MAX_PATH];
@@ -116,10 +133,11 @@ extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC
 // The image's load configuration, under the name the image's directory entry
 // is made to point at (cmake/pe_load_config.py, after the link). Its
 // dependent-load flags (the field the headers still call Reserved1) make
-// Windows 10 1607 and later search the system folder alone for every DLL the
-// image imports and every DLL those pull in, before the program's first
-// instruction; older systems ignore the field, and every other field is
-// zero, which asks for the system's defaults. A 32-bit record is 64 bytes
+// Windows 10 1607 and later search the system folder alone for the DLLs the
+// image imports statically, before the program's first instruction (the
+// documentation speaks of the module's static imports, not of what those
+// DLLs import in turn); older systems ignore the field, and every other
+// field is zero, which asks for the system's defaults. A 32-bit record is 64 bytes
 // long, the size Windows XP and earlier accept.
 #ifdef _WIN64
 static const DWORD LoadConfigSize = sizeof(IMAGE_LOAD_CONFIG_DIRECTORY);

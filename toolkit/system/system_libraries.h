@@ -9,8 +9,9 @@
 // 1. kernel32 alone is imported statically: no DLL is searched for before
 //    the entry point on any Windows (kernel32 is in every process already).
 // 2. Each delay-loaded system DLL (user32, gdi32, advapi32, comdlg32,
-//    shell32, winmm) is loaded by its full path in the system folder: never a
-//    planted one, on every Windows from 95 and NT 4 on.
+//    shell32, winmm, ole32) is loaded by its full path in the system folder:
+//    never a planted one, on every Windows from 95 and NT 4 on where no DLL
+//    redirection file is honoured (see below).
 // 3. It is loaded with LOAD_WITH_ALTERED_SEARCH_PATH, so that the DLLs it
 //    imports, and theirs, are searched for first in its own folder, the
 //    system folder, instead of the program's folder: no planted one among
@@ -25,8 +26,20 @@
 //    that update SetDllDirectoryA("") takes only the current folder out of
 //    the search; on Windows 95 to 2000 and XP before SP1 nothing does.
 // 5. The image's load configuration asks Windows 10 1607 and later to search
-//    the system folder alone for the static imports and theirs (kernel32
-//    alone: a second lock on layer 1); older systems ignore it.
+//    the system folder alone for the DLLs the image imports statically
+//    (kernel32 alone: a second lock on layer 1); older systems ignore it.
+//
+// None of these hold against DLL redirection: where a file named after the
+// program with ".local" added (update.exe.local) lies beside it, Windows
+// 2000 loads a DLL of the program's folder in place of every DLL loaded,
+// "regardless of the path specified", Known DLLs alone excepted (XP also
+// takes a folder of that name and looks in it first). The pages for XP SP2
+// to Server 2008 say that the file is ignored for a program that carries a
+// manifest, as update.exe does; the current page makes redirection depend
+// on a machine-wide setting (DevOverrideEnable) and names no versions. So
+// the program does not rely on any of this: it looks for the name on every
+// Windows before it loads any DLL (DllRedirectionPresent) and ends when
+// something is there.
 
 #include <windows.h>
 
@@ -49,6 +62,14 @@ enum DllSearchWay {
 // 0 for the first, the second, or neither. The program passes DllSearchAll;
 // a build for the tests alone may leave a way out, to act as an older system.
 int RestrictDllSearch(int ways);
+
+// Tells whether the program's DLL redirection file or folder (its own path
+// with ".local" added) is there, anything at that name counting, whatever
+// the Windows version; writes that path into path (size bytes). Uses
+// kernel32 alone, so that it can be asked before any other DLL is loaded.
+// Returns 1 when something lies there; 0 when nothing does, or when the
+// program's path cannot be had or does not fit.
+int DllRedirectionPresent(char* path, int size);
 
 // Loads the system DLL name (such as "user32.dll") by its full path in the
 // system folder, its own imports searched for from there

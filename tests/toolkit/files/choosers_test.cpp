@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/dialog_driver.h"
+#include "tests/support/import_hook.h"
 #include "tests/support/temp_dir.h"
 #include "toolkit/system/registry.h"
 
@@ -282,8 +283,39 @@ TEST_F(ChoosersTest, FolderChooserStartsAtTheBuffersFolderAndWritesOnlyAChoice)
     EXPECT_EQ(0, memcmp(before + 260, path + 260, sizeof path - 260));
 }
 
+// The folder chooser's calls of COM and the browser, in order: 'I'
+// CoInitialize, 'B' SHBrowseForFolderA, 'U' CoUninitialize.
+static std::string ComCalls;
+static HRESULT(WINAPI* RealCoInitialize)(void*);
+static void(WINAPI* RealCoUninitialize)();
+static LPITEMIDLIST(WINAPI* RealBrowse)(BROWSEINFOA*);
+static HRESULT WINAPI RecordedCoInitialize(void* reserved)
+{
+    ComCalls += 'I';
+    return RealCoInitialize(reserved);
+}
+static void WINAPI RecordedCoUninitialize()
+{
+    ComCalls += 'U';
+    RealCoUninitialize();
+}
+static LPITEMIDLIST WINAPI RecordedBrowse(BROWSEINFOA* info)
+{
+    ComCalls += 'B';
+    return RealBrowse(info);
+}
+
 TEST_F(ChoosersTest, FolderChooserNeitherReadsNorWritesPastAPathsSize)
 {
+    // The browser needs COM on the thread, asked for before and given back after.
+    ASSERT_TRUE(HookImport("ole32.dll", "CoInitialize", (void*)RecordedCoInitialize,
+                           (void**)&RealCoInitialize) &&
+                HookImport("ole32.dll", "CoUninitialize", (void*)RecordedCoUninitialize,
+                           (void**)&RealCoUninitialize) &&
+                HookImport("shell32.dll", "SHBrowseForFolderA", (void*)RecordedBrowse,
+                           (void**)&RealBrowse));
+    ComCalls.clear();
+
     // An installation folder longer than the chooser's 260 bytes.
     char path[1024];
     memset(path, 0x5A, sizeof path);
@@ -306,6 +338,10 @@ TEST_F(ChoosersTest, FolderChooserNeitherReadsNorWritesPastAPathsSize)
     });
     EXPECT_EQ(1, ChooseFolder(nullptr, path));
     choose.Finish();
+    RestoreImport((void*)RecordedCoInitialize, (void*)RealCoInitialize);
+    RestoreImport((void*)RecordedCoUninitialize, (void*)RealCoUninitialize);
+    RestoreImport((void*)RecordedBrowse, (void*)RealBrowse);
+    EXPECT_EQ("IBUIBU", ComCalls);
     ASSERT_TRUE(selected);
     EXPECT_EQ(target, std::string(path));
     EXPECT_EQ(0, memcmp(before + 260, path + 260, sizeof path - 260));
