@@ -117,7 +117,7 @@ static int Make(const MakeRequest* request)
 {
     MakeCounts counts;
     int made = MakePatch(request, &counts);
-    if (made == MakeFailed)
+    if (made == MakeFailed || made == MakeKept)
         return ExitError;
     if (made == MakeWritten)
         PrintUnpack(&counts.check);

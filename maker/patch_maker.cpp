@@ -458,20 +458,72 @@ static int PrepareUnfinished(int* patch_there)
     return 1;
 }
 
-// Gives the finished patch its name. Returns 1; 0 after a message, with
-// the patch folder as it was.
+// How long a step on the patch folder is tried again while it is refused,
+// and the pause between tries. Windows refuses to rename a folder while a
+// file in it is open, and to reuse the name of a removed folder until its
+// last handle is closed; a virus scanner or the search indexer opens the
+// files just written, and Explorer a folder on view, for a moment.
+static const DWORD RefusedForMs = 5000;
+static const DWORD RefusedPauseMs = 100;
+
+enum FolderStep {
+    RemoveEmptyPatch,    // the empty patch folder goes, to make room
+    RenameFinished,      // the unfinished folder takes the patch folder's name
+    RecreateEmptyPatch,  // the empty patch folder comes back
+};
+
+// Takes step, and takes it again while it is refused with access denied or
+// a sharing violation, for up to RefusedForMs. Returns 1; 0 with
+// GetLastError saying why.
+static int TakeStep(int step)
+{
+    DWORD started = GetTickCount();
+    for (;;) {
+        BOOL done = step == RemoveEmptyPatch ? RemoveDirectoryW(FinalPath.text)
+                    : step == RenameFinished ? MoveFileW(PatchPath.text, FinalPath.text)
+                                             : CreateDirectoryW(FinalPath.text, 0);
+        if (done)
+            return 1;
+        DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+            GetTickCount() - started >= RefusedForMs) {
+            SetLastError(error);
+            return 0;
+        }
+        Sleep(RefusedPauseMs);
+    }
+}
+
+// Gives the finished patch its name. Returns 1; 0 after messages, with the
+// finished patch kept under its unfinished name and the patch folder as it
+// was, unless it could not be made again (said too).
 static int PutInPlace(int patch_there)
 {
-    if (patch_there && !RemoveDirectoryW(FinalPath.text)) {
+    int patch_as_it_was = 1;
+    if (patch_there && !TakeStep(RemoveEmptyPatch)) {
         OutFailure("cannot replace the empty folder", WidePathShown(&FinalPath), GetLastError());
-        return 0;
-    }
-    if (MoveFileW(PatchPath.text, FinalPath.text))
+    } else if (TakeStep(RenameFinished)) {
         return 1;
-    DWORD error = GetLastError();
-    if (patch_there)
-        CreateDirectoryW(FinalPath.text, 0);
-    OutFailure("cannot rename the finished patch to", WidePathShown(&FinalPath), error);
+    } else {
+        OutFailure("cannot rename the finished patch to", WidePathShown(&FinalPath),
+                   GetLastError());
+        if (patch_there && !TakeStep(RecreateEmptyPatch)) {
+            OutFailure("cannot make the empty folder again", WidePathShown(&FinalPath),
+                       GetLastError());
+            patch_as_it_was = 0;
+        }
+    }
+    OutAscii(OutErr, "makepatch: the finished, checked patch is kept in ");
+    OutName(OutErr, WidePathShown(&PatchPath));
+    OutAscii(OutErr, ": rename it to ");
+    OutName(OutErr, WidePathShown(&FinalPath));
+    OutAscii(OutErr, "%s once nothing holds its files (a virus scanner or the search indexer "
+                     "may for a while), or make the patch again; under its present name --check "
+                     "refuses it and the next make removes it\r\n",
+             patch_there && patch_as_it_was ? " in place of the empty folder" : "");
+    if (patch_as_it_was)
+        OutAscii(OutErr, "makepatch: the patch folder is %s, as it was\r\n",
+                 patch_there ? "empty" : "missing");
     return 0;
 }
 
@@ -492,11 +544,11 @@ int MakePatch(const MakeRequest* request, MakeCounts* counts)
         } else {
             counts->findings = CheckPatch(PatchPath.text, request->install_dir,
                                           request->unpack_dir, &counts->check);
-            if (counts->findings >= 0 && PutInPlace(patch_there))
-                result = MakeWritten;
+            if (counts->findings >= 0)
+                result = PutInPlace(patch_there) ? MakeWritten : MakeKept;
         }
     }
-    if (result == MakeWritten)
+    if (result == MakeWritten || result == MakeKept)
         return result;
     // Nothing half-written is left: the unfinished folder goes whole.
     WidePathCut(&PatchPath, PatchPath.root_len);

@@ -2,14 +2,18 @@
 // that it writes, its report and exit code, and the update.exe of the same
 // build copying that patch over the old installation.
 #include <algorithm>
+#include <climits>
 #include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "maker/console_out.h"
+#include "maker/makepatch_command.h"
 #include "res/resource.h"
 #include "tests/support/console_process.h"
+#include "tests/support/import_hook.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/updater_process.h"
 #include "tests/support/wine_host.h"
@@ -77,6 +81,71 @@ static std::string Repeat(const std::string& text, int times)
     for (int i = 0; i < times; i++)
         all += text;
     return all;
+}
+
+// What the system answers a make run by RunMake, where Wine cannot show it:
+// a virus scanner holding the new files.
+enum Platform {
+    AsIs,
+    RefusedThrice,  // an empty PATCH (made first) refuses its removal three times with a
+                    // sharing violation, then the rename of the finished patch too, as
+                    // while a scanner reads the new files
+    RenameRefused,  // the rename refused for good with access denied
+};
+static Platform Answering;
+static int RemovalRefusals, RenameRefusals;
+static BOOL(WINAPI* RealRemoveDirectoryW)(LPCWSTR);
+static BOOL(WINAPI* RealMoveFileW)(LPCWSTR, LPCWSTR);
+
+static BOOL WINAPI RefusedRemoveDirectoryW(LPCWSTR path)
+{
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return RemovalRefusals-- > 0 ? FALSE : RealRemoveDirectoryW(path);
+}
+
+static BOOL WINAPI RefusedMoveFileW(LPCWSTR from, LPCWSTR to)
+{
+    SetLastError(Answering == RenameRefused ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION);
+    return RenameRefusals-- > 0 ? FALSE : RealMoveFileW(from, to);
+}
+
+// Runs makepatch with args: as a process when the system answers as it is,
+// else its command in this process with the imports answering as platform.
+static ConsoleRun RunMake(Platform platform, const std::vector<std::string>& args)
+{
+    if (platform == AsIs)
+        return RunConsoleProgram(MakepatchExePath(), args);
+    Answering = platform;
+    RemovalRefusals = platform == RefusedThrice ? 3 : 0;
+    RenameRefusals = platform == RefusedThrice ? 3 : platform == RenameRefused ? INT_MAX : 0;
+    std::vector<std::wstring> wide = {L"makepatch"};
+    for (const std::string& arg : args)
+        wide.push_back(Wide(arg));
+    std::vector<WCHAR*> argv;
+    for (std::wstring& arg : wide)
+        argv.push_back(&arg[0]);
+    TempDir dir;
+    HANDLE std_handles[] = {GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE)};
+    HANDLE out = CreateFileA((dir / "out").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, 0);
+    HANDLE err = CreateFileA((dir / "err").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, 0);
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    SetStdHandle(STD_ERROR_HANDLE, err);
+    ConsoleRun run;
+    if (HookImport("kernel32.dll", "RemoveDirectoryW", (void*)RefusedRemoveDirectoryW,
+                   (void**)&RealRemoveDirectoryW) &&
+        HookImport("kernel32.dll", "MoveFileW", (void*)RefusedMoveFileW, (void**)&RealMoveFileW)) {
+        OutStart();
+        run.exit_code = MakepatchCommand((int)argv.size(), argv.data());
+    }
+    RestoreImport((void*)RefusedRemoveDirectoryW, (void*)RealRemoveDirectoryW);
+    RestoreImport((void*)RefusedMoveFileW, (void*)RealMoveFileW);
+    SetStdHandle(STD_OUTPUT_HANDLE, std_handles[0]);
+    SetStdHandle(STD_ERROR_HANDLE, std_handles[1]);
+    CloseHandle(out);
+    CloseHandle(err);
+    run.out = ReadFileText(dir / "out");
+    run.err = ReadFileText(dir / "err");
+    return run;
 }
 
 // The round trip: the patch made from two installations, copied by the real
@@ -361,6 +430,7 @@ TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
         DWORD new_attributes = 0;      // of NEW's file
         const char* new_data = "new";  // of NEW's file
         const char* new_a = "new";     // of NEW\a.txt, "old" in OLD
+        Platform platform = AsIs;
     } cases[] = {
         {"link", nullptr, nullptr, nullptr, nullptr, true,
          "will fail: lnk\\: a link or other reparse point", nullptr},
@@ -371,6 +441,9 @@ TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
         {"read-only and hidden in NEW", nullptr, "x", nullptr, "x", false, "", "x", 0,
          ReadOnly | FILE_ATTRIBUTE_HIDDEN},
         {"system in NEW", nullptr, "x", nullptr, "x", false, "", "x", 0, FILE_ATTRIBUTE_SYSTEM},
+        // The patch folder as real machines treat it.
+        {"a scanner holding the new files a moment", nullptr, "x", nullptr, "x", false, "", "x", 0,
+         0, "new", "new", RefusedThrice},
         {"read-only in OLD, changed", nullptr, "x", nullptr, "x", false,
          "will fail: x: read-only in the old installation", "x", ReadOnly},
         {"read-only in OLD, unchanged", nullptr, "x", nullptr, "x", false, "", nullptr, ReadOnly,
@@ -404,8 +477,10 @@ TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
             ASSERT_TRUE(WriteFileText(dir / "behind\\inside.txt", "data"));
             ASSERT_TRUE(MakeFolderLink(dir / "behind", dir / "new\\lnk"));
         }
-        ConsoleRun run =
-            RunConsoleProgram(MakepatchExePath(), {dir / "old", dir / "new", dir / "patch"});
+        if (c.platform == RefusedThrice) {
+            ASSERT_TRUE(MakeFolders(dir / "patch"));
+        }
+        ConsoleRun run = RunMake(c.platform, {dir / "old", dir / "new", dir / "patch"});
         if (c.link)
             RemoveFolderLink(dir / "new\\lnk");
         std::vector<std::string> lines = Lines(run.out);
@@ -452,6 +527,7 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         const char* linked = nullptr;  // folder of the test that LINK links to
         bool twin = false;             // NEW\ZZ.dat beside NEW\zz.dat, made where case counts
         bool interrupted = false;      // first a make ended while it writes; then one that ends
+        Platform platform = AsIs;
     } cases[] = {
         {"no arguments", {}, Missing, false, "usage: makepatch", false},
         {"unknown option", {"--all", "OLD", "NEW", "PATCH"}, Missing, false,
@@ -493,6 +569,9 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         {"names in NEW that differ only in case", {"OLD", "NEW", "PATCH"}, Missing, false,
          "makepatch: the new installation holds names that differ only in case", false, nullptr,
          nullptr, true},
+        {"rename refused for good", {"OLD", "NEW", "PATCH"}, Empty, false,
+         "makepatch: cannot rename the finished patch to PATCH: ", true, nullptr, nullptr, false,
+         false, RenameRefused},
         {"relative installation folder", {"OLD", "NEW", "PATCH", "inst"}, Missing, false,
          "makepatch: the installation folder must be a full path", false},
         {"relative unpack folder", {"--check", "--unpack-dir", "dl", "PATCH"}, Empty, false,
@@ -571,7 +650,7 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         std::vector<std::string> args;
         for (const std::string& arg : c.args)
             args.push_back(expand(arg));
-        ConsoleRun run = RunConsoleProgram(MakepatchExePath(), args);
+        ConsoleRun run = RunMake(c.platform, args);
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
         if (c.mapped)
@@ -591,14 +670,24 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         EXPECT_EQ(patch_before, TreeOf(dir / "patch"));
         EXPECT_EQ(old_before, TreeOf(dir / "old"));
         EXPECT_EQ(new_before, TreeOf(dir / "new"));
-        EXPECT_EQ(c.interrupted, FolderExists(dir / "patch.unfinished"));
-        if (c.interrupted) {
+        // A finished patch that could not take its name is kept whole, and said so.
+        bool kept = c.platform == RenameRefused;
+        EXPECT_EQ(c.interrupted || kept, FolderExists(dir / "patch.unfinished"));
+        if (kept) {
+            EXPECT_EQ("new zz", ReadFileText(dir / "patch.unfinished\\zz.dat"));
+            EXPECT_EQ(1, CountStarting(lines, "makepatch: the finished, checked patch is kept in " +
+                                                  dir / "patch.unfinished: ")) << run.err;
+        }
+        if (c.interrupted || kept) {
             // The next make takes the leftover away and makes the patch whole.
             run = RunConsoleProgram(MakepatchExePath(), {dir / "old", dir / "new", dir / "patch"});
             EXPECT_EQ(0, run.exit_code) << run.out << run.err;
             EXPECT_EQ(1, CountStarting(Lines(run.out), "removed the unfinished patch")) << run.out;
             EXPECT_FALSE(FolderExists(dir / "patch.unfinished"));
-            EXPECT_EQ(std::string(4096, 'm'), ReadFileText(dir / "patch\\many\\f499.dat"));
+            EXPECT_EQ("new zz", ReadFileText(dir / "patch\\zz.dat"));
+            if (c.interrupted) {
+                EXPECT_EQ(std::string(4096, 'm'), ReadFileText(dir / "patch\\many\\f499.dat"));
+            }
         }
     }
 }
