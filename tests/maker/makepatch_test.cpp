@@ -83,19 +83,23 @@ static std::string Repeat(const std::string& text, int times)
     return all;
 }
 
-// What the system answers a make run by RunMake, where Wine cannot show it:
-// a virus scanner holding the new files.
+// What the system answers a make run by RunMake, where Wine cannot show it.
 enum Platform {
     AsIs,
     RefusedThrice,  // an empty PATCH (made first) refuses its removal three times with a
                     // sharing violation, then the rename of the finished patch too, as
                     // while a scanner reads the new files
     RenameRefused,  // the rename refused for good with access denied
+    IdsZero,        // every folder's 128-bit id and 64-bit index 0, as on some shares
+    IndexesEqual,   // every folder's 64-bit index the same, as on ReFS; its 128-bit id its own
 };
 static Platform Answering;
 static int RemovalRefusals, RenameRefusals;
 static BOOL(WINAPI* RealRemoveDirectoryW)(LPCWSTR);
 static BOOL(WINAPI* RealMoveFileW)(LPCWSTR, LPCWSTR);
+static BOOL(WINAPI* RealFileInfo)(HANDLE, BY_HANDLE_FILE_INFORMATION*);
+static BOOL(WINAPI* RealFileInfoEx)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, void*, DWORD);
+static FARPROC(WINAPI* RealGetProcAddress)(HMODULE, LPCSTR);
 
 static BOOL WINAPI RefusedRemoveDirectoryW(LPCWSTR path)
 {
@@ -107,6 +111,32 @@ static BOOL WINAPI RefusedMoveFileW(LPCWSTR from, LPCWSTR to)
 {
     SetLastError(Answering == RenameRefused ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION);
     return RenameRefusals-- > 0 ? FALSE : RealMoveFileW(from, to);
+}
+
+static BOOL WINAPI IdFileInfo(HANDLE file, BY_HANDLE_FILE_INFORMATION* info)
+{
+    BOOL ok = RealFileInfo(file, info);
+    if (ok && (Answering == IdsZero || Answering == IndexesEqual))
+        info->nFileIndexHigh = info->nFileIndexLow = Answering == IdsZero ? 0 : 7;
+    return ok;
+}
+
+static BOOL WINAPI IdFileInfoEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size)
+{
+    BOOL ok = RealFileInfoEx(file, kind, info, size);
+    if (ok && kind == FileIdInfo && Answering == IdsZero)
+        memset(&((FILE_ID_INFO*)info)->FileId, 0, sizeof(FILE_ID_128));
+    return ok;
+}
+
+// The maker looks GetFileInformationByHandleEx up at run time.
+static FARPROC WINAPI IdGetProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC found = RealGetProcAddress(module, name);
+    if (!found || IS_INTRESOURCE(name) || strcmp(name, "GetFileInformationByHandleEx") != 0)
+        return found;
+    RealFileInfoEx = (decltype(RealFileInfoEx))(void*)found;
+    return (FARPROC)(void*)IdFileInfoEx;
 }
 
 // Runs makepatch with args: as a process when the system answers as it is,
@@ -133,12 +163,18 @@ static ConsoleRun RunMake(Platform platform, const std::vector<std::string>& arg
     ConsoleRun run;
     if (HookImport("kernel32.dll", "RemoveDirectoryW", (void*)RefusedRemoveDirectoryW,
                    (void**)&RealRemoveDirectoryW) &&
-        HookImport("kernel32.dll", "MoveFileW", (void*)RefusedMoveFileW, (void**)&RealMoveFileW)) {
+        HookImport("kernel32.dll", "MoveFileW", (void*)RefusedMoveFileW, (void**)&RealMoveFileW) &&
+        HookImport("kernel32.dll", "GetFileInformationByHandle", (void*)IdFileInfo,
+                   (void**)&RealFileInfo) &&
+        HookImport("kernel32.dll", "GetProcAddress", (void*)IdGetProcAddress,
+                   (void**)&RealGetProcAddress)) {
         OutStart();
         run.exit_code = MakepatchCommand((int)argv.size(), argv.data());
     }
     RestoreImport((void*)RefusedRemoveDirectoryW, (void*)RealRemoveDirectoryW);
     RestoreImport((void*)RefusedMoveFileW, (void*)RealMoveFileW);
+    RestoreImport((void*)IdFileInfo, (void*)RealFileInfo);
+    RestoreImport((void*)IdGetProcAddress, (void*)RealGetProcAddress);
     SetStdHandle(STD_OUTPUT_HANDLE, std_handles[0]);
     SetStdHandle(STD_ERROR_HANDLE, std_handles[1]);
     CloseHandle(out);
@@ -444,6 +480,10 @@ TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
         // The patch folder as real machines treat it.
         {"a scanner holding the new files a moment", nullptr, "x", nullptr, "x", false, "", "x", 0,
          0, "new", "new", RefusedThrice},
+        {"ids of 0, as on a share", nullptr, "x", nullptr, "x", false, "", "x", 0, 0, "new", "new",
+         IdsZero},
+        {"one 64-bit index for all, as on ReFS", nullptr, "x", nullptr, "x", false, "", "x", 0, 0,
+         "new", "new", IndexesEqual},
         {"read-only in OLD, changed", nullptr, "x", nullptr, "x", false,
          "will fail: x: read-only in the old installation", "x", ReadOnly},
         {"read-only in OLD, unchanged", nullptr, "x", nullptr, "x", false, "", nullptr, ReadOnly,
@@ -572,6 +612,9 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         {"rename refused for good", {"OLD", "NEW", "PATCH"}, Empty, false,
          "makepatch: cannot rename the finished patch to PATCH: ", true, nullptr, nullptr, false,
          false, RenameRefused},
+        {"patch inside NEW through a link, ids of 0", {"OLD", "NEW", "LINK\\patch"}, Missing, false,
+         "makepatch: the patch folder must lie outside both installations: LINK\\patch", false,
+         nullptr, "new\\b", false, false, IdsZero},
         {"relative installation folder", {"OLD", "NEW", "PATCH", "inst"}, Missing, false,
          "makepatch: the installation folder must be a full path", false},
         {"relative unpack folder", {"--check", "--unpack-dir", "dl", "PATCH"}, Empty, false,
