@@ -74,14 +74,48 @@ static void PrintWillFail(const char* reason, int is_folder)
 }
 
 // The patch already holds what NewPath's entry would be written as: only
-// another name of the new installation, one that differs from it in case
-// alone, can have put it there. Returns 0 after a message.
+// another name of the new installation, one that the file system takes for
+// the same although NoCaseTwins found no twins, can have put it there.
+// Returns 0 after a message.
 static int CaseTwins()
 {
     OutPathMessage("the new installation holds names that differ only in case, which Windows "
                    "takes for one name: ",
                    &NewPath);
     return 0;
+}
+
+// Prints the path of the entry name in the folder that NewPath names.
+static void PrintChildPath(int stream, const WCHAR* name)
+{
+    int len = NewPath.len;
+    if (WidePathPush(&NewPath, name))
+        OutName(stream, WidePathShown(&NewPath));
+    else
+        OutName(stream, name);
+    WidePathCut(&NewPath, len);
+}
+
+// Makes sure that no two names in the folder that NewPath names differ
+// only in case, whether or not either would be written. Returns 1; 0
+// after a message naming both.
+static int NoCaseTwins()
+{
+    WCHAR first[MAX_PATH], second[MAX_PATH];
+    int twins = ListingCaseTwins(&NewPath, first, second);
+    if (twins < 0) {
+        OutFailure("cannot list", WidePathShown(&NewPath), GetLastError());
+        return 0;
+    }
+    if (twins) {
+        OutAscii(OutErr, "makepatch: the new installation holds names that differ only in case, "
+                         "which Windows takes for one name: ");
+        PrintChildPath(OutErr, first);
+        OutAscii(OutErr, " and ");
+        PrintChildPath(OutErr, second);
+        OutAscii(OutErr, "\r\n");
+    }
+    return !twins;
 }
 
 // Writes the file that NewPath names to PatchPath, as an ordinary file
@@ -235,6 +269,8 @@ static int HandleFolder(MakeCounts* counts)
 // Returns 1; 0 after a message.
 static int WriteChanges(MakeCounts* counts)
 {
+    if (!NoCaseTwins())
+        return 0;
     TreeListing listing;
     int rc = ListingOpen(&NewPath, &listing);
     int old_len = OldPath.len, new_len = NewPath.len, patch_len = PatchPath.len;

@@ -565,7 +565,7 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         bool system_message;        // the line ends with the system's message after ": "
         const char* mapped = nullptr;  // folder of the test that DRIVE maps to a drive letter
         const char* linked = nullptr;  // folder of the test that LINK links to
-        bool twin = false;             // NEW\ZZ.dat beside NEW\zz.dat, made where case counts
+        const char* twin = nullptr;    // copied into NEW, named in upper case, where case counts
         bool interrupted = false;      // first a make ended while it writes; then one that ends
         Platform platform = AsIs;
     } cases[] = {
@@ -607,14 +607,19 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
          "makepatch: the patch folder must lie outside both installations: LINK", false, nullptr,
          "new\\b\\e"},
         {"names in NEW that differ only in case", {"OLD", "NEW", "PATCH"}, Missing, false,
-         "makepatch: the new installation holds names that differ only in case", false, nullptr,
-         nullptr, true},
+         "makepatch: the new installation holds names that differ only in case, which Windows "
+         "takes for one name: NEW\\ZZ.DAT and NEW\\zz.dat",
+         false, nullptr, nullptr, "new\\zz.dat"},
+        {"an unchanged name beside a changed one in another case", {"OLD", "NEW", "PATCH"}, Missing,
+         false, "makepatch: the new installation holds names that differ only in case, which "
+         "Windows takes for one name: NEW\\A.DAT and NEW\\a.dat",
+         false, nullptr, nullptr, "old\\a.dat"},
         {"rename refused for good", {"OLD", "NEW", "PATCH"}, Empty, false,
-         "makepatch: cannot rename the finished patch to PATCH: ", true, nullptr, nullptr, false,
+         "makepatch: cannot rename the finished patch to PATCH: ", true, nullptr, nullptr, nullptr,
          false, RenameRefused},
         {"patch inside NEW through a link, ids of 0", {"OLD", "NEW", "LINK\\patch"}, Missing, false,
          "makepatch: the patch folder must lie outside both installations: LINK\\patch", false,
-         nullptr, "new\\b", false, false, IdsZero},
+         nullptr, "new\\b", nullptr, false, IdsZero},
         {"relative installation folder", {"OLD", "NEW", "PATCH", "inst"}, Missing, false,
          "makepatch: the installation folder must be a full path", false},
         {"relative unpack folder", {"--check", "--unpack-dir", "dl", "PATCH"}, Empty, false,
@@ -627,7 +632,7 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
          "makepatch: the patch folder's name must not end in .unfinished: ", false},
         {"check of what an interrupted make left", {"--check", "PATCH.unfinished"}, Missing, false,
          "makepatch: an unfinished patch, left by a make that was ended midway", false, nullptr,
-         nullptr, false, true},
+         nullptr, nullptr, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -649,8 +654,10 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
         ASSERT_TRUE(WriteFileText(dir / "new\\zz.dat", "new zz"));
         ASSERT_TRUE(MakeFolders(dir / "old\\b") && MakeFolders(dir / "new\\b\\e"));
         if (c.twin) {
-            ASSERT_TRUE(RunUnixCommand("Z:\\bin\\cp " + UnixPathOf(dir / "new\\zz.dat") + " " +
-                                       UnixPathOf(dir / "new") + "/ZZ.dat"));
+            std::string twin = std::string(c.twin).substr(4);  // after "new\" or "old\"
+            CharUpperA(&twin[0]);
+            ASSERT_TRUE(RunUnixCommand("Z:\\bin\\cp " + UnixPathOf(dir / c.twin) + " " +
+                                       UnixPathOf(dir / "new") + "/" + twin));
             for (int i = 0; i < 200 && TreeEntriesInWalkOrder(dir / "new").size() < 6; i++)
                 Sleep(25);
         }
