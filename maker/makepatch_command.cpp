@@ -22,7 +22,8 @@ static void PrintUsage(int stream)
              "--check PATCH  reports every entry that update.exe would fail to copy:\r\n"
              "               names outside code page 932 or that the ANSI calls cannot\r\n"
              "               reach, .~upd and .~up1-9 names, paths too long under\r\n"
-             "               INSTALLDIR (and DIR), links, and a patch without files;\r\n"
+             "               INSTALLDIR (and DIR, also in bytes for Windows 95, 98\r\n"
+             "               and Me), links, and a patch without files;\r\n"
              "               prints the longest folder that update.exe and patch may be\r\n"
              "               unpacked into.\r\n"
              "--exclude PATTERN  leaves out a path inside NEW (a folder with all it holds);\r\n"
@@ -57,7 +58,8 @@ static void PrintLineEnd()
 }
 
 // Prints the longest path that the updater reads from the patch, and the
-// longest folder that update.exe and the patch may be unpacked into.
+// longest folder that update.exe and the patch may be unpacked into, in
+// characters and, where that is less, in bytes for Windows 95, 98 and Me.
 static void PrintUnpack(const CheckResult* result)
 {
     // The path in the patch is printed as a name of its own, so that it is
@@ -71,10 +73,19 @@ static void PrintUnpack(const CheckResult* result)
         OutAscii(OutStd, "\\*.*");
     if (result->unpack_chars >= 3)
         OutAscii(OutStd, " (%d characters); unpack update.exe and patch into a folder of at most "
-                         "%d characters\r\n", result->longest_chars, result->unpack_chars);
+                         "%d characters", result->longest_chars, result->unpack_chars);
     else
         OutAscii(OutStd, " (%d characters); no folder is short enough to unpack update.exe and "
-                         "patch into\r\n", result->longest_chars);
+                         "patch into", result->longest_chars);
+    // Windows 95, 98 and Me count bytes: told where that gives less.
+    if (result->unpack_bytes < result->unpack_chars && result->unpack_chars >= 3) {
+        if (result->unpack_bytes >= 3)
+            OutAscii(OutStd, ", on Windows 95, 98 and Me of at most %d bytes",
+                     result->unpack_bytes);
+        else
+            OutAscii(OutStd, ", and on Windows 95, 98 and Me none is short enough");
+    }
+    OutAscii(OutStd, "\r\n");
 }
 
 static void PrintCheckCount(int files, int findings, const WCHAR* install_dir,

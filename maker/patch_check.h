@@ -27,6 +27,11 @@
 //   each folder as "<folder>\patch\<path>\*.*", at most 259 characters each;
 // and the patch fails as a whole when it holds no file to copy.
 // A folder that fails is reported once for everything in it.
+//
+// Windows 95, 98 and Me count the same path limits in bytes, a two-byte
+// character of code page 932 twice. Paths that pass the limits above but
+// are too long there are told on one line for the installation folder and
+// one for the unpack folder, each naming the longest such path.
 
 #include <windows.h>
 
@@ -54,10 +59,14 @@ struct CheckResult {
     const WCHAR* longest;
     int longest_is_folder;
     int longest_chars;
+    // The bytes of the path read that takes the most bytes (not always the
+    // same path).
+    int longest_bytes;
     // The longest folder that update.exe and "patch" may be unpacked into
     // for that path to fit, in characters; less than 3 when none is short
-    // enough.
+    // enough. The same in bytes, as Windows 95, 98 and Me count it.
     int unpack_chars;
+    int unpack_bytes;
 };
 
 // Makes sure that install_dir and unpack_dir (when it is not null), folders

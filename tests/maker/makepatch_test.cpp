@@ -353,16 +353,25 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
     } cases[] = {
         {"clean", {"a.txt", "表\\ソ.dat"}, nullptr, false, "", 0, "", "",
          "longest path read from the patch: patch\\表\\ソ.dat (13 characters); unpack update.exe "
-         "and patch into a folder of at most 245 characters"},
+         "and patch into a folder of at most 245 characters, on Windows 95, 98 and Me of at most "
+         "243 bytes"},
         {"name outside code page 932", {"a.txt"}, L"caf\u00e9.txt", false, "", 1, "caf?.txt"},
         {"emoji, one stand-in for its pair of surrogates", {"a.txt"}, L"\U0001F600.txt", false,
          "", 1, "?.txt"},
         {"folder outside code page 932, once for all in it", {"a.txt"}, L"caf\u00e9\\", false, "",
          1, "caf?\\"},
-        // Characters count, not bytes: 259 characters are 509 bytes here.
-        {"file path of 259 characters", {"a.txt", "b"}, nullptr, false, install("表", 250), 0, ""},
-        {"file path of 260 characters", {"a.txt", "b"}, nullptr, false, install("表", 251), 1,
+        // Characters count, not bytes, but for Windows 95, 98 and Me: 259 characters are
+        // 509 bytes here, told on one line naming the longest path.
+        {"file path of 259 characters", {"a.txt", "b"}, nullptr, false, install("表", 250), 1,
+         "a.txt: on Windows 95, 98 and Me"},
+        {"file path of 260 characters", {"a.txt", "b"}, nullptr, false, install("表", 251), 2,
          "a.txt"},
+        {"file path of 259 bytes", {"a.txt"}, nullptr, false, install("表", 125), 0, ""},
+        {"file path of 260 bytes", {"ab.txt"}, nullptr, false, install("表", 125), 1,
+         "ab.txt: on Windows 95, 98 and Me"},
+        {"path of 130 two-byte characters", {"a.txt", Repeat("あ", 65) + "\\" + Repeat("あ", 65)},
+         nullptr, false, "", 1,
+         Repeat("あ", 65) + "\\" + Repeat("あ", 65) + ": on Windows 95, 98 and Me"},
         {"folder path of 247 characters", {"f", "d\\"}, nullptr, false, install("i", 242), 0, ""},
         {"folder path of 248 characters", {"f", "d\\"}, nullptr, false, install("i", 243), 1,
          "d\\"},
@@ -399,6 +408,8 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
          "deep\\er\\", install("u", 239)},
         {"unpack folder too long to list the patch", {"a.txt"}, nullptr, false, "", 1,
          "the unpack folder is too long", install("u", 247)},
+        {"unpack folder too long in bytes", {"a.txt", "deep\\er\\"}, nullptr, false, "", 1,
+         "deep\\er\\: on Windows 95, 98 and Me", install("表", 120)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -773,7 +784,8 @@ TEST(MakePatch, OutputFollowsTheConsoleCodePage)
     EXPECT_EQ("will fail: ?caf\x82.txt: the name cannot be written in code page 932", lines[3]);
     EXPECT_EQ("will fail: caf\x82.txt: the name cannot be written in code page 932", lines[4]);
     EXPECT_EQ("longest path read from the patch: patch\\?.txt (11 characters); unpack update.exe "
-              "and patch into a folder of at most 247 characters",
+              "and patch into a folder of at most 247 characters, on Windows 95, 98 and Me of at "
+              "most 246 bytes",
               lines[5]);
     EXPECT_EQ(std::string("check: 1 file to copy, 2 entries will fail under ") + DefaultInstallDir +
                   " (2 names shown with ? for characters that code page 437 cannot show)",
