@@ -23,7 +23,7 @@ static void PrintUsage(int stream)
              "               names outside code page 932 or that the ANSI calls cannot\r\n"
              "               reach, .~upd and .~up1-9 names, paths too long under\r\n"
              "               INSTALLDIR (and DIR, also in bytes for Windows 95, 98\r\n"
-             "               and Me), links, and a patch without files;\r\n"
+             "               and Me), links, read-only files, and a patch without files;\r\n"
              "               prints the longest folder that update.exe and patch may be\r\n"
              "               unpacked into.\r\n"
              "--exclude PATTERN  leaves out a path inside NEW (a folder with all it holds);\r\n"

@@ -218,6 +218,12 @@ static int CheckEntry(CheckRun* run, const WIN32_FIND_DATAW* entry, int is_folde
         Report(run, reason, is_folder);
         return 1;
     }
+    // A patch made by hand may hold what the make never writes.
+    if (!is_folder && (entry->dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        Report(run, "read-only, which the update's copy keeps, and a read-only installed file "
+                    "refuses the next update", 0);
+        return 1;
+    }
     CountOverrun(&InstallOverrun, run->install_bytes + 1 + run->path_bytes, limit, is_folder);
     if (run->unpack_bytes > 0)
         CountOverrun(&UnpackOverrun, run->unpack_bytes + 1 + ReadBytes(run, is_folder),

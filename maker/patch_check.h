@@ -20,11 +20,14 @@
 //   space (both dropped from every name), or it is a device name (CON, PRN,
 //   AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension, which names
 //   the device);
-// - its name ends in ".~upd", the form of the updater's temporary files: the
-//   copy of another file may take it for its own and remove it;
+// - its name ends in ".~upd" or ".~up1" to ".~up9", the forms of the
+//   updater's temporary files: the copy of another file may take it for
+//   its own and remove it;
 // - its path is too long where users unpack update.exe and "patch", when
 //   that folder is given: the updater reads "<folder>\patch\<path>" and lists
 //   each folder as "<folder>\patch\<path>\*.*", at most 259 characters each;
+// - it is a read-only file, which the updater's copy keeps read-only, so
+//   that the next update cannot replace it (a patch made by hand);
 // and the patch fails as a whole when it holds no file to copy.
 // A folder that fails is reported once for everything in it.
 //

@@ -19,6 +19,8 @@ const WCHAR UnfinishedSuffix[] = L".unfinished";
 // folder that it becomes. Scratch serves one question at a time.
 static WidePath OldPath, NewPath, PatchPath, FinalPath, Scratch;
 static const MakeRequest* Request;
+// For each pattern of the request, whether it left anything out.
+static char* ExcludeUsed;
 
 // Attributes that no patch file carries: the updater's copy keeps a file's
 // attributes, and a read-only installed file refuses the next update.
@@ -50,10 +52,25 @@ static void CutAll(int old_len, int new_len, int patch_len)
 // 1 when a pattern of the request leaves out the entry at the relative path.
 static int Excluded(const WCHAR* relative)
 {
-    for (int i = 0; i < Request->exclude_count; i++)
+    int excluded = 0;
+    for (int i = 0; i < Request->exclude_count; i++) {
         if (PathMatches(Request->excludes[i], relative))
-            return 1;
-    return 0;
+            excluded = ExcludeUsed[i] = 1;
+    }
+    return excluded;
+}
+
+// Warns of each pattern that left nothing out: a pattern with a typo in it
+// would otherwise quietly ship what it was meant to keep out.
+static void WarnUnusedExcludes()
+{
+    for (int i = 0; i < Request->exclude_count; i++) {
+        if (!ExcludeUsed[i]) {
+            OutAscii(OutErr, "makepatch: --exclude ");
+            OutName(OutErr, Request->excludes[i]);
+            OutAscii(OutErr, " matched nothing in OLD or NEW\r\n");
+        }
+    }
 }
 
 static void OutPathMessage(const char* text, const WidePath* path)
@@ -573,7 +590,11 @@ int MakePatch(const MakeRequest* request, MakeCounts* counts)
         !SetInstallation(&NewPath, request->new_root) || !PrepareUnfinished(&patch_there))
         return MakeFailed;
     int result = MakeFailed;
-    if (WriteChanges(counts) && ListLeftInPlace(counts)) {
+    ExcludeUsed = (char*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, request->exclude_count + 1);
+    if (!ExcludeUsed)
+        OutFailure("cannot make", WidePathShown(&FinalPath), ERROR_NOT_ENOUGH_MEMORY);
+    if (ExcludeUsed && WriteChanges(counts) && ListLeftInPlace(counts)) {
+        WarnUnusedExcludes();
         WidePathCut(&PatchPath, PatchPath.root_len);
         if (counts->new_files + counts->changed_files + counts->new_folders == 0) {
             result = MakeNothing;
@@ -584,6 +605,9 @@ int MakePatch(const MakeRequest* request, MakeCounts* counts)
                 result = PutInPlace(patch_there) ? MakeWritten : MakeKept;
         }
     }
+    if (ExcludeUsed)
+        HeapFree(GetProcessHeap(), 0, ExcludeUsed);
+    ExcludeUsed = 0;
     if (result == MakeWritten || result == MakeKept)
         return result;
     // Nothing half-written is left: the unfinished folder goes whole.

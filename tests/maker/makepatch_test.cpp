@@ -256,8 +256,10 @@ TEST(MakePatch, PatchCopiedByTheUpdaterTurnsOldIntoNew)
 
     ConsoleRun run = RunConsoleProgram(MakepatchExePath(),
                                        {"--exclude", "logs\\", "--exclude", "save\\*.sav", "--exclude",
-                                        "*.TMP", old_root, new_root, work + "\\patch"});
+                                        "*.TMP", "--exclude", "*.nosuch", old_root, new_root,
+                                        work + "\\patch"});
     ASSERT_EQ(0, run.exit_code) << run.out << run.err;
+    EXPECT_EQ("makepatch: --exclude *.nosuch matched nothing in OLD or NEW\r\n", run.err);
     std::vector<std::string> lines = Lines(run.out);
     std::vector<std::string> expected = {
         "changed byte17.bin",
@@ -350,6 +352,7 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
         std::string named;           // the path that the one failure names
         std::string unpack_dir = "";  // given with --unpack-dir
         std::string unpack = "";      // the line of the longest path read
+        const char* read_only = nullptr;  // one of the files, made read-only
     } cases[] = {
         {"clean", {"a.txt", "表\\ソ.dat"}, nullptr, false, "", 0, "", "",
          "longest path read from the patch: patch\\表\\ソ.dat (13 characters); unpack update.exe "
@@ -394,6 +397,9 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
          "data.bin.~UPD"},
         {"last of the other temporary names", {"a.txt"}, L"data.bin.~up9", false, "", 1,
          "data.bin.~up9"},
+        {"first of the other temporary names", {"a.txt"}, L"x.~up1", false, "", 1, "x.~up1"},
+        {"read-only file, in a patch made by hand", {"a.txt", "ro.txt"}, nullptr, false, "", 1,
+         "ro.txt", "", "", "ro.txt"},
         {"names near those", {"a.txt", "COM10.txt", "conx", "auxiliary.txt", "lpt.dat",
                               "a.~upd.txt", "com0x.dat", "b.~up0", "c.~upe"},
          nullptr, false, "", 0, ""},
@@ -429,6 +435,10 @@ TEST(MakePatch, CheckReportsEachEntryThatWillFailOnce)
         if (c.link) {
             ASSERT_TRUE(WriteFileText(dir / "behind\\inside.txt", "data"));
             ASSERT_TRUE(MakeFolderLink(dir / "behind", patch + "\\lnk"));
+        }
+        if (c.read_only) {
+            ASSERT_TRUE(SetFileAttributesA((patch + "\\" + c.read_only).c_str(),
+                                           FILE_ATTRIBUTE_READONLY));
         }
         std::vector<std::string> args = {"--check", patch};
         if (!c.unpack_dir.empty())
@@ -488,6 +498,7 @@ TEST(MakePatch, MakeReportsWhatThePatchCannotCarry)
         {"read-only and hidden in NEW", nullptr, "x", nullptr, "x", false, "", "x", 0,
          ReadOnly | FILE_ATTRIBUTE_HIDDEN},
         {"system in NEW", nullptr, "x", nullptr, "x", false, "", "x", 0, FILE_ATTRIBUTE_SYSTEM},
+        {"read-only in NEW", nullptr, "x", nullptr, "x", false, "", "x", 0, ReadOnly},
         // The patch folder as real machines treat it.
         {"a scanner holding the new files a moment", nullptr, "x", nullptr, "x", false, "", "x", 0,
          0, "new", "new", RefusedThrice},
