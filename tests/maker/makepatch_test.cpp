@@ -680,7 +680,8 @@ TEST(MakePatch, ErrorsEndWithCodeTwoAndLeaveThePatchFolderAsItWas)
             CharUpperA(&twin[0]);
             ASSERT_TRUE(RunUnixCommand("Z:\\bin\\cp " + UnixPathOf(dir / c.twin) + " " +
                                        UnixPathOf(dir / "new") + "/" + twin));
-            for (int i = 0; i < 200 && TreeEntriesInWalkOrder(dir / "new").size() < 6; i++)
+            // The copy runs apart: awaited until it holds the whole content.
+            for (int i = 0; i < 200 && TreeOf(dir / "new")[twin] != ReadFileText(dir / c.twin); i++)
                 Sleep(25);
         }
         if (c.interrupted) {
