@@ -22,9 +22,24 @@ static const int ListingPatternChars = 4;
 static WidePath CheckPath;
 static WCHAR Longest[WidePathChars];
 
+// Paths too long for Windows 95, 98 and Me alone. Their ANSI calls are
+// their only calls, and they count the same limits in bytes, where a
+// two-byte character of code page 932 counts twice.
+struct ByteOverrun {
+    int count;  // paths over their limit
+    int bytes;  // the longest of them: its bytes, its limit, its path in the patch
+    int limit;
+    int is_folder;
+    WCHAR path[WidePathChars];
+};
+static ByteOverrun InstallOverrun, UnpackOverrun;
+
 struct CheckRun {
     int install_chars;  // characters of the installation folder
     int unpack_chars;   // characters of the unpack folder; 0 when none was given
+    int install_bytes;  // the same two in bytes
+    int unpack_bytes;
+    int path_bytes;     // bytes of the path of the entry that CheckPath names, in the patch
     int findings;
     CheckResult* result;
 };
@@ -46,15 +61,57 @@ static int ReadChars(int is_folder)
     return chars + (is_folder ? ListingPatternChars : 0);
 }
 
-// Keeps the entry that CheckPath names as the longest read when it is.
+// The same path's bytes in code page 932.
+static int ReadBytes(CheckRun* run, int is_folder)
+{
+    int rel = run->path_bytes;
+    int bytes = rel > 0 ? PatchFolderChars + rel : PatchFolderChars - 1;
+    return bytes + (is_folder ? ListingPatternChars : 0);
+}
+
+// Keeps the entry that CheckPath names as the longest read when it is, in
+// characters and, apart, in bytes.
 static void KeepLongest(CheckRun* run, int is_folder)
 {
+    int bytes = ReadBytes(run, is_folder);
+    if (bytes > run->result->longest_bytes)
+        run->result->longest_bytes = bytes;
     int chars = ReadChars(is_folder);
     if (chars <= run->result->longest_chars)
         return;
     lstrcpyW(Longest, WidePathRelative(&CheckPath));
     run->result->longest_is_folder = is_folder;
     run->result->longest_chars = chars;
+}
+
+// Counts the entry that CheckPath names in over when its path takes more
+// than limit bytes.
+static void CountOverrun(ByteOverrun* over, int bytes, int limit, int is_folder)
+{
+    if (bytes <= limit)
+        return;
+    over->count++;
+    if (bytes <= over->bytes)
+        return;
+    over->bytes = bytes;
+    over->limit = limit;
+    over->is_folder = is_folder;
+    lstrcpyW(over->path, WidePathRelative(&CheckPath));
+}
+
+// Prints the one line for the paths in over, if any: the longest of them.
+static void ReportOverrun(CheckRun* run, const ByteOverrun* over, const char* where)
+{
+    if (over->count == 0)
+        return;
+    char reason[512];
+    int len = wsprintfA(reason, "on Windows 95, 98 and Me: the path %s takes %d bytes in code "
+                                "page 932, which those count, at most %d fit",
+                        where, over->bytes, over->limit);
+    if (over->count > 1)
+        wsprintfA(reason + len, "; the longest of %d such paths", over->count);
+    OutWillFail(over->path, over->is_folder, reason);
+    run->findings++;
 }
 
 // The reason why the ANSI calls cannot reach a file or folder named name,
@@ -129,6 +186,7 @@ static int CheckEntry(CheckRun* run, const WIN32_FIND_DATAW* entry, int is_folde
     }
     char name[1024];
     int name_bytes = ToCodePageExact(UpdaterCodePage, entry->cFileName, name, sizeof name);
+    run->path_bytes += (run->path_bytes > 0) + name_bytes;
     if (name_bytes < 0) {
         wsprintfA(reason, "the name cannot be written in code page 932%s", whole);
         Report(run, reason, is_folder);
@@ -160,6 +218,16 @@ static int CheckEntry(CheckRun* run, const WIN32_FIND_DATAW* entry, int is_folde
         Report(run, reason, is_folder);
         return 1;
     }
+    // A patch made by hand may hold what the make never writes.
+    if (!is_folder && (entry->dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        Report(run, "read-only, which the update's copy keeps, and a read-only installed file "
+                    "refuses the next update", 0);
+        return 1;
+    }
+    CountOverrun(&InstallOverrun, run->install_bytes + 1 + run->path_bytes, limit, is_folder);
+    if (run->unpack_bytes > 0)
+        CountOverrun(&UnpackOverrun, run->unpack_bytes + 1 + ReadBytes(run, is_folder),
+                     MaxFilePathChars, is_folder);
     return 0;
 }
 
@@ -169,7 +237,7 @@ static int CheckFolder(CheckRun* run)
 {
     TreeListing listing;
     int rc = ListingOpen(&CheckPath, &listing);
-    int len = CheckPath.len;
+    int len = CheckPath.len, folder_bytes = run->path_bytes;
     for (; rc == 1; rc = ListingNext(&listing)) {
         if (!WidePathPush(&CheckPath, listing.entry.cFileName)) {
             ListingClose(&listing);
@@ -190,6 +258,7 @@ static int CheckFolder(CheckRun* run)
             }
         }
         WidePathCut(&CheckPath, len);
+        run->path_bytes = folder_bytes;
     }
     if (rc < 0) {
         OutFailure("cannot list", WidePathShown(&CheckPath), GetLastError());
@@ -200,8 +269,9 @@ static int CheckFolder(CheckRun* run)
 
 // Makes sure that dir, a folder on the user's machine, is one the updater
 // can use (see CheckFoldersUsable). Returns its length in characters
-// without trailing backslashes; 0 after a message.
-static int UsableFolder(const WCHAR* dir, const char* what)
+// without trailing backslashes, and in bytes in *bytes when bytes is given;
+// 0 after a message.
+static int UsableFolder(const WCHAR* dir, const char* what, int* bytes = 0)
 {
     int chars = (int)wcslen(dir);
     while (chars > 0 && dir[chars - 1] == L'\\')
@@ -216,11 +286,14 @@ static int UsableFolder(const WCHAR* dir, const char* what)
         return 0;
     }
     char ansi[WalkPathSize];
-    if (ToCodePageExact(UpdaterCodePage, dir, ansi, sizeof ansi) < 0) {
+    int ansi_bytes = ToCodePageExact(UpdaterCodePage, dir, ansi, sizeof ansi);
+    if (ansi_bytes < 0) {
         OutAscii(OutErr, "makepatch: the %s cannot be written in code page 932 within 1,023 "
                          "bytes, so the updater cannot use it\r\n", what);
         return 0;
     }
+    if (bytes)
+        *bytes = ansi_bytes - ((int)wcslen(dir) - chars);  // a backslash is one byte
     return chars;
 }
 
@@ -234,11 +307,15 @@ int CheckPatch(const WCHAR* patch_root, const WCHAR* install_dir, const WCHAR* u
                CheckResult* result)
 {
     memset(result, 0, sizeof *result);
-    CheckRun run = {0, 0, 0, result};
+    CheckRun run = {};
+    run.result = result;
     if (!CheckFoldersUsable(install_dir, unpack_dir))
         return -1;
-    run.install_chars = UsableFolder(install_dir, "installation folder");
-    run.unpack_chars = unpack_dir ? UsableFolder(unpack_dir, "unpack folder") : 0;
+    run.install_chars = UsableFolder(install_dir, "installation folder", &run.install_bytes);
+    run.unpack_chars =
+        unpack_dir ? UsableFolder(unpack_dir, "unpack folder", &run.unpack_bytes) : 0;
+    memset(&InstallOverrun, 0, sizeof InstallOverrun);
+    memset(&UnpackOverrun, 0, sizeof UnpackOverrun);
     if (!WidePathSetRoot(&CheckPath, patch_root)) {
         OutProblem("cannot use the folder ", patch_root);
         return -1;
@@ -260,12 +337,16 @@ int CheckPatch(const WCHAR* patch_root, const WCHAR* install_dir, const WCHAR* u
     } else {
         if (!CheckFolder(&run))
             return -1;
+        ReportOverrun(&run, &InstallOverrun, "under the installation folder");
+        ReportOverrun(&run, &UnpackOverrun, "read from the unpack folder");
         if (result->files == 0) {
             OutAscii(OutStd, "will fail: the patch holds no file that the updater would copy\r\n");
             run.findings++;
         }
     }
-    // "<folder>\" and the longest path must fit in 259 characters.
+    // "<folder>\" and the longest path must fit in 259 characters, and on
+    // Windows 95, 98 and Me in 259 bytes.
     result->unpack_chars = MaxFilePathChars - 1 - result->longest_chars;
+    result->unpack_bytes = MaxFilePathChars - 1 - result->longest_bytes;
     return run.findings;
 }

@@ -20,13 +20,21 @@
 //   space (both dropped from every name), or it is a device name (CON, PRN,
 //   AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension, which names
 //   the device);
-// - its name ends in ".~upd", the form of the updater's temporary files: the
-//   copy of another file may take it for its own and remove it;
+// - its name ends in ".~upd" or ".~up1" to ".~up9", the forms of the
+//   updater's temporary files: the copy of another file may take it for
+//   its own and remove it;
 // - its path is too long where users unpack update.exe and "patch", when
 //   that folder is given: the updater reads "<folder>\patch\<path>" and lists
 //   each folder as "<folder>\patch\<path>\*.*", at most 259 characters each;
+// - it is a read-only file, which the updater's copy keeps read-only, so
+//   that the next update cannot replace it (a patch made by hand);
 // and the patch fails as a whole when it holds no file to copy.
 // A folder that fails is reported once for everything in it.
+//
+// Windows 95, 98 and Me count the same path limits in bytes, a two-byte
+// character of code page 932 twice. Paths that pass the limits above but
+// are too long there are told on one line for the installation folder and
+// one for the unpack folder, each naming the longest such path.
 
 #include <windows.h>
 
@@ -54,10 +62,14 @@ struct CheckResult {
     const WCHAR* longest;
     int longest_is_folder;
     int longest_chars;
+    // The bytes of the path read that takes the most bytes (not always the
+    // same path).
+    int longest_bytes;
     // The longest folder that update.exe and "patch" may be unpacked into
     // for that path to fit, in characters; less than 3 when none is short
-    // enough.
+    // enough. The same in bytes, as Windows 95, 98 and Me count it.
     int unpack_chars;
+    int unpack_bytes;
 };
 
 // Makes sure that install_dir and unpack_dir (when it is not null), folders

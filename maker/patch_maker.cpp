@@ -19,6 +19,8 @@ const WCHAR UnfinishedSuffix[] = L".unfinished";
 // folder that it becomes. Scratch serves one question at a time.
 static WidePath OldPath, NewPath, PatchPath, FinalPath, Scratch;
 static const MakeRequest* Request;
+// For each pattern of the request, whether it left anything out.
+static char* ExcludeUsed;
 
 // Attributes that no patch file carries: the updater's copy keeps a file's
 // attributes, and a read-only installed file refuses the next update.
@@ -50,10 +52,25 @@ static void CutAll(int old_len, int new_len, int patch_len)
 // 1 when a pattern of the request leaves out the entry at the relative path.
 static int Excluded(const WCHAR* relative)
 {
-    for (int i = 0; i < Request->exclude_count; i++)
+    int excluded = 0;
+    for (int i = 0; i < Request->exclude_count; i++) {
         if (PathMatches(Request->excludes[i], relative))
-            return 1;
-    return 0;
+            excluded = ExcludeUsed[i] = 1;
+    }
+    return excluded;
+}
+
+// Warns of each pattern that left nothing out: a pattern with a typo in it
+// would otherwise quietly ship what it was meant to keep out.
+static void WarnUnusedExcludes()
+{
+    for (int i = 0; i < Request->exclude_count; i++) {
+        if (!ExcludeUsed[i]) {
+            OutAscii(OutErr, "makepatch: --exclude ");
+            OutName(OutErr, Request->excludes[i]);
+            OutAscii(OutErr, " matched nothing in OLD or NEW\r\n");
+        }
+    }
 }
 
 static void OutPathMessage(const char* text, const WidePath* path)
@@ -74,14 +91,48 @@ static void PrintWillFail(const char* reason, int is_folder)
 }
 
 // The patch already holds what NewPath's entry would be written as: only
-// another name of the new installation, one that differs from it in case
-// alone, can have put it there. Returns 0 after a message.
+// another name of the new installation, one that the file system takes for
+// the same although NoCaseTwins found no twins, can have put it there.
+// Returns 0 after a message.
 static int CaseTwins()
 {
     OutPathMessage("the new installation holds names that differ only in case, which Windows "
                    "takes for one name: ",
                    &NewPath);
     return 0;
+}
+
+// Prints the path of the entry name in the folder that NewPath names.
+static void PrintChildPath(int stream, const WCHAR* name)
+{
+    int len = NewPath.len;
+    if (WidePathPush(&NewPath, name))
+        OutName(stream, WidePathShown(&NewPath));
+    else
+        OutName(stream, name);
+    WidePathCut(&NewPath, len);
+}
+
+// Makes sure that no two names in the folder that NewPath names differ
+// only in case, whether or not either would be written. Returns 1; 0
+// after a message naming both.
+static int NoCaseTwins()
+{
+    WCHAR first[MAX_PATH], second[MAX_PATH];
+    int twins = ListingCaseTwins(&NewPath, first, second);
+    if (twins < 0) {
+        OutFailure("cannot list", WidePathShown(&NewPath), GetLastError());
+        return 0;
+    }
+    if (twins) {
+        OutAscii(OutErr, "makepatch: the new installation holds names that differ only in case, "
+                         "which Windows takes for one name: ");
+        PrintChildPath(OutErr, first);
+        OutAscii(OutErr, " and ");
+        PrintChildPath(OutErr, second);
+        OutAscii(OutErr, "\r\n");
+    }
+    return !twins;
 }
 
 // Writes the file that NewPath names to PatchPath, as an ordinary file
@@ -235,6 +286,8 @@ static int HandleFolder(MakeCounts* counts)
 // Returns 1; 0 after a message.
 static int WriteChanges(MakeCounts* counts)
 {
+    if (!NoCaseTwins())
+        return 0;
     TreeListing listing;
     int rc = ListingOpen(&NewPath, &listing);
     int old_len = OldPath.len, new_len = NewPath.len, patch_len = PatchPath.len;
@@ -458,20 +511,72 @@ static int PrepareUnfinished(int* patch_there)
     return 1;
 }
 
-// Gives the finished patch its name. Returns 1; 0 after a message, with
-// the patch folder as it was.
+// How long a step on the patch folder is tried again while it is refused,
+// and the pause between tries. Windows refuses to rename a folder while a
+// file in it is open, and to reuse the name of a removed folder until its
+// last handle is closed; a virus scanner or the search indexer opens the
+// files just written, and Explorer a folder on view, for a moment.
+static const DWORD RefusedForMs = 5000;
+static const DWORD RefusedPauseMs = 100;
+
+enum FolderStep {
+    RemoveEmptyPatch,    // the empty patch folder goes, to make room
+    RenameFinished,      // the unfinished folder takes the patch folder's name
+    RecreateEmptyPatch,  // the empty patch folder comes back
+};
+
+// Takes step, and takes it again while it is refused with access denied or
+// a sharing violation, for up to RefusedForMs. Returns 1; 0 with
+// GetLastError saying why.
+static int TakeStep(int step)
+{
+    DWORD started = GetTickCount();
+    for (;;) {
+        BOOL done = step == RemoveEmptyPatch ? RemoveDirectoryW(FinalPath.text)
+                    : step == RenameFinished ? MoveFileW(PatchPath.text, FinalPath.text)
+                                             : CreateDirectoryW(FinalPath.text, 0);
+        if (done)
+            return 1;
+        DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+            GetTickCount() - started >= RefusedForMs) {
+            SetLastError(error);
+            return 0;
+        }
+        Sleep(RefusedPauseMs);
+    }
+}
+
+// Gives the finished patch its name. Returns 1; 0 after messages, with the
+// finished patch kept under its unfinished name and the patch folder as it
+// was, unless it could not be made again (said too).
 static int PutInPlace(int patch_there)
 {
-    if (patch_there && !RemoveDirectoryW(FinalPath.text)) {
+    int patch_as_it_was = 1;
+    if (patch_there && !TakeStep(RemoveEmptyPatch)) {
         OutFailure("cannot replace the empty folder", WidePathShown(&FinalPath), GetLastError());
-        return 0;
-    }
-    if (MoveFileW(PatchPath.text, FinalPath.text))
+    } else if (TakeStep(RenameFinished)) {
         return 1;
-    DWORD error = GetLastError();
-    if (patch_there)
-        CreateDirectoryW(FinalPath.text, 0);
-    OutFailure("cannot rename the finished patch to", WidePathShown(&FinalPath), error);
+    } else {
+        OutFailure("cannot rename the finished patch to", WidePathShown(&FinalPath),
+                   GetLastError());
+        if (patch_there && !TakeStep(RecreateEmptyPatch)) {
+            OutFailure("cannot make the empty folder again", WidePathShown(&FinalPath),
+                       GetLastError());
+            patch_as_it_was = 0;
+        }
+    }
+    OutAscii(OutErr, "makepatch: the finished, checked patch is kept in ");
+    OutName(OutErr, WidePathShown(&PatchPath));
+    OutAscii(OutErr, ": rename it to ");
+    OutName(OutErr, WidePathShown(&FinalPath));
+    OutAscii(OutErr, "%s once nothing holds its files (a virus scanner or the search indexer "
+                     "may for a while), or make the patch again; under its present name --check "
+                     "refuses it and the next make removes it\r\n",
+             patch_there && patch_as_it_was ? " in place of the empty folder" : "");
+    if (patch_as_it_was)
+        OutAscii(OutErr, "makepatch: the patch folder is %s, as it was\r\n",
+                 patch_there ? "empty" : "missing");
     return 0;
 }
 
@@ -485,18 +590,25 @@ int MakePatch(const MakeRequest* request, MakeCounts* counts)
         !SetInstallation(&NewPath, request->new_root) || !PrepareUnfinished(&patch_there))
         return MakeFailed;
     int result = MakeFailed;
-    if (WriteChanges(counts) && ListLeftInPlace(counts)) {
+    ExcludeUsed = (char*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, request->exclude_count + 1);
+    if (!ExcludeUsed)
+        OutFailure("cannot make", WidePathShown(&FinalPath), ERROR_NOT_ENOUGH_MEMORY);
+    if (ExcludeUsed && WriteChanges(counts) && ListLeftInPlace(counts)) {
+        WarnUnusedExcludes();
         WidePathCut(&PatchPath, PatchPath.root_len);
         if (counts->new_files + counts->changed_files + counts->new_folders == 0) {
             result = MakeNothing;
         } else {
             counts->findings = CheckPatch(PatchPath.text, request->install_dir,
                                           request->unpack_dir, &counts->check);
-            if (counts->findings >= 0 && PutInPlace(patch_there))
-                result = MakeWritten;
+            if (counts->findings >= 0)
+                result = PutInPlace(patch_there) ? MakeWritten : MakeKept;
         }
     }
-    if (result == MakeWritten)
+    if (ExcludeUsed)
+        HeapFree(GetProcessHeap(), 0, ExcludeUsed);
+    ExcludeUsed = 0;
+    if (result == MakeWritten || result == MakeKept)
         return result;
     // Nothing half-written is left: the unfinished folder goes whole.
     WidePathCut(&PatchPath, PatchPath.root_len);

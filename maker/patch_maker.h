@@ -8,7 +8,9 @@
 // beside the patch folder, named as it with UnfinishedSuffix added, and that
 // folder takes the patch folder's name only once everything is written and
 // checked. A make that is ended midway leaves only that folder: the next
-// make removes it, and the check refuses it.
+// make removes it, and the check refuses it. So does a make whose finished
+// patch could not take the patch folder's name: its folder then holds the
+// whole patch, which the publisher may rename by hand.
 
 #include <windows.h>
 
@@ -50,6 +52,9 @@ enum MakeResult {
     MakeFailed = 0,   // a usage or file error, after a message; the patch folder is as it was
     MakeWritten = 1,  // the patch stands whole under its name
     MakeNothing = 2,  // the old and the new installation hold the same files: nothing written
+    MakeKept = 3,     // the patch is whole and checked, but the unfinished folder could not
+                      // take the patch folder's name (after messages); the patch folder is as
+                      // it was
 };
 
 // Makes the patch that request asks for. Prints one line per file or folder
@@ -61,7 +66,9 @@ enum MakeResult {
 // Prints no summary: the counts say it. The patch folder must lie neither
 // in nor above either installation, by what the folders are, however their
 // paths are spelt. Returns a MakeResult; on MakeFailed and MakeNothing the
-// patch folder is as it was (missing or empty) and nothing else is left.
+// patch folder is as it was (missing or empty) and nothing else is left. A
+// patch folder that refuses the finished patch for a moment (a virus
+// scanner holding the new files) is tried again for a few seconds.
 int MakePatch(const MakeRequest* request, MakeCounts* counts);
 
 // 1 when folder (as given on the command line) is named as an unfinished

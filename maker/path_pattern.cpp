@@ -8,6 +8,20 @@ static WCHAR Upper(WCHAR c)
     return (WCHAR)(ULONG_PTR)CharUpperW((LPWSTR)(ULONG_PTR)c);
 }
 
+int NamesCompare(const WCHAR* a, const WCHAR* b, int len)
+{
+    for (int at = 0; len < 0 || at < len; at++) {
+        WCHAR x = a[at], y = b[at];
+        if (x && y) {
+            x = Upper(x);
+            y = Upper(y);
+        }
+        if (x != y || x == 0)
+            return (int)x - (int)y;
+    }
+    return 0;
+}
+
 int PathMatches(const WCHAR* pattern, const WCHAR* path)
 {
     // Matched left to right; on a mismatch the latest "*" takes one more

@@ -7,6 +7,12 @@
 
 #include <windows.h>
 
+// Compares a and b letter by letter, each in upper case as Windows compares
+// names, over at most len characters (len -1: to the end of either).
+// Returns less than, equal to or more than 0 as a sorts before, with or
+// after b.
+int NamesCompare(const WCHAR* a, const WCHAR* b, int len);
+
 // 1 when the relative path matches pattern whole, else 0.
 int PathMatches(const WCHAR* pattern, const WCHAR* path);
 

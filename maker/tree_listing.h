@@ -32,3 +32,10 @@ int ListingKind(const WIN32_FIND_DATAW* entry);
 // 1 when the entry is a reparse point of any kind (a link to a file too,
 // which the updater's walk takes for a file and whose copy would follow it).
 int ListingIsReparsePoint(const WIN32_FIND_DATAW* entry);
+
+// Looks for two names in folder that differ only in case, which Windows
+// takes for one name (a tree made where case counts can hold both).
+// Returns 1 with them in first and second (MAX_PATH characters each), the
+// one with the lower character codes first; 0 when there are none; -1 when
+// the folder cannot be listed or there is no memory (GetLastError says why).
+int ListingCaseTwins(WidePath* folder, WCHAR* first, WCHAR* second);
