@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 static BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM lparam)
 {
     char class_name[16] = "";
@@ -138,7 +140,7 @@ static std::string SelectedTreeText(HWND browser)
 
 bool SelectInFolderBrowser(HWND browser, const std::string& path)
 {
-    std::string name = path.substr(path.find_last_of('\\') + 1);
+    std::string name = path.substr(LastSeparator(path) + 1);
     for (int i = 0; i < 100; i++) {
         SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)path.c_str());
         if (SelectedTreeText(browser) == name)

@@ -23,11 +23,23 @@ TempDir::TempDir()
 
 TempDir::~TempDir() { RemoveTreeForTest(path_); }
 
+size_t LastSeparator(const std::string& path)
+{
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < path.size(); i++) {
+        if (IsDBCSLeadByte((BYTE)path[i]) && i + 1 < path.size())
+            i++;
+        else if (path[i] == '\\')
+            last = i;
+    }
+    return last;
+}
+
 bool MakeFolders(const std::string& path)
 {
     if (FolderExists(path))
         return true;
-    size_t cut = path.find_last_of('\\');
+    size_t cut = LastSeparator(path);
     if (cut != std::string::npos && cut > 2)
         MakeFolders(path.substr(0, cut));
     return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
@@ -35,7 +47,7 @@ bool MakeFolders(const std::string& path)
 
 bool WriteFileText(const std::string& path, const std::string& data)
 {
-    size_t cut = path.find_last_of('\\');
+    size_t cut = LastSeparator(path);
     if (cut != std::string::npos)
         MakeFolders(path.substr(0, cut));
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

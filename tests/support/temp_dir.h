@@ -23,6 +23,10 @@ private:
     std::string path_;
 };
 
+// The place of path's last backslash that is a character of its own, never
+// the second byte of a code page 932 character ("表" ends in 0x5C), or npos.
+size_t LastSeparator(const std::string& path);
+
 // Writes data as the whole content of path, creating missing folders on the way.
 bool WriteFileText(const std::string& path, const std::string& data);
 // Returns the whole content of path; found (when given) tells whether it could be read.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "tests/support/temp_dir.h"
+
 std::string UnixPathOf(const std::string& path)
 {
     typedef char*(CDECL * UnixNameFn)(const WCHAR*);
@@ -58,7 +60,7 @@ static bool AwaitPresence(const std::string& path, bool present)
 bool MakeFolderLink(const std::string& target, const std::string& link)
 {
     std::string from = UnixPathOf(target);
-    size_t cut = link.find_last_of('\\');
+    size_t cut = LastSeparator(link);
     std::string to = UnixPathOf(link.substr(0, cut)) + "/" + link.substr(cut + 1);
     if (from.empty() || to.size() <= 1)
         return false;
