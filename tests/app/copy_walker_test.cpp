@@ -100,81 +100,6 @@ TEST_F(CopyWalkerTest, LinkIsCountedAsAFailureAndNeverFollowed)
     EXPECT_TRUE(FileIsThere(dir / "outside\\secret.dat"));
 }
 
-// GetTokenInformation as a standard user's token answers it, reached
-// through GetProcAddress, as the program looks it up.
-static FARPROC(WINAPI* RealGetProcAddressForToken)(HMODULE, LPCSTR);
-static BOOL(WINAPI* RealGetTokenInformation)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
-static BOOL WINAPI NotElevated(HANDLE token, TOKEN_INFORMATION_CLASS info_class, void* info,
-                               DWORD size, DWORD* got)
-{
-    BOOL ok = RealGetTokenInformation(token, info_class, info, size, got);
-    if (ok && info_class == TokenElevation)
-        ((TOKEN_ELEVATION*)info)->TokenIsElevated = 0;
-    return ok;
-}
-static FARPROC WINAPI StandardUsersGetProcAddress(HMODULE module, LPCSTR name)
-{
-    FARPROC found = RealGetProcAddressForToken(module, name);
-    if (IS_INTRESOURCE(name) || strcmp(name, "GetTokenInformation") != 0)
-        return found;
-    RealGetTokenInformation = (decltype(RealGetTokenInformation))(void*)found;
-    return (FARPROC)(void*)NotElevated;
-}
-
-// A folder of the installation that is a link. Under administrator rights
-// (Wine's token is elevated, as update.exe's is) one that leads out of the
-// installation is not written through: each file below it fails, named as
-// any other, and no folder is made there; one that stays inside is followed.
-// Without the rights every link is followed: the user could write there.
-TEST_F(CopyWalkerTest, TargetFolderLinksLeadNowhereOutsideTheTarget)
-{
-    struct Case {
-        const char* what;
-        bool inside, elevated, followed;
-    } cases[] = {
-        {"link out of the installation", false, true, false},
-        {"link to a folder inside the installation", true, true, true},
-        {"link out, without administrator rights", false, false, true},
-    };
-    int n = 0;
-    for (const Case& c : cases)
-        for (int through_walker = 0; through_walker < 2; through_walker++) {
-            SCOPED_TRACE(std::string(c.what) + (through_walker ? ", walker" : ", tree copy"));
-            std::string run = std::to_string(n++);
-            src = dir / ("p" + run);
-            dst = dir / ("i" + run);
-            std::string away = c.inside ? dst + "\\real" : dir / ("away" + run);
-            ASSERT_TRUE(MakeFolders(dst) && WriteFileText(src + "\\a.dat", "new") && WriteFileText(src + "\\sub\\s.dat", "new") &&
-                        WriteFileText(src + "\\sub\\deeper\\t.dat", "new") &&
-                        WriteFileText(away + "\\s.dat", "old"));
-            ASSERT_TRUE(MakeFolderLink(away, dst + "\\sub")) << "cannot make a link here";
-            void* original = nullptr;
-            if (!c.elevated) {
-                ASSERT_TRUE(HookImport("kernel32.dll", "GetProcAddress",
-                                       (void*)StandardUsersGetProcAddress, &original));
-            }
-            RealGetProcAddressForToken = (decltype(RealGetProcAddressForToken))original;
-            std::vector<std::string> names;
-            if (through_walker) {
-                CopyWalkerInit(src.c_str(), dst.c_str(), 0, &walker);
-                names = RunAll();
-            } else {
-                EXPECT_EQ(1, FolderCopyTree(src.c_str(), dst.c_str(), 0));
-            }
-            if (!c.elevated)
-                RestoreImport((void*)StandardUsersGetProcAddress, original);
-            RemoveFolderLink(dst + "\\sub");
-            EXPECT_EQ(c.followed ? "new" : "old", ReadFileText(away + "\\s.dat"));
-            EXPECT_EQ(c.followed, FileIsThere(away + "\\deeper\\t.dat"));
-            EXPECT_EQ(c.followed, FolderExists(away + "\\deeper"));
-            EXPECT_EQ("new", ReadFileText(dst + "\\a.dat"));
-            if (through_walker) {
-                EXPECT_EQ(FilesInWalkOrder(src), names);
-                EXPECT_EQ(c.followed ? 0 : 2, walker.failed);
-            }
-        }
-}
-
 TEST_F(CopyWalkerTest, DriveRootLosesNoEntry)
 {
     WriteFileText(src + "\\a.dat", "A");
@@ -342,12 +267,13 @@ TEST_F(CopyWalkerTest, DeepTreeEndsWithoutACrash)
 // file is pending deletion (its copy refused with access denied, once),
 // Scanned as a scanner holding the new temporary file (a move refused with a
 // sharing violation, once), FlushFails as a refused flush, ReportLink as a
-// target that is a reparse point. Opening a read-only file for writing is
+// target that is a reparse point, StandardUser as a token without
+// administrator rights (TokenElevation 0). Opening a read-only file for writing is
 // refused as Windows refuses it, also under Wine running as root.
 // MoveFileExA, which the program looks up at run time, is reached through
 // GetProcAddress.
 static std::string Route;
-static bool On98, DiskFull, Racing, Vanishing, Pending, Scanned, FlushFails, ReportLink;
+static bool On98, DiskFull, Racing, Vanishing, Pending, Scanned, FlushFails, ReportLink, StandardUser;
 static BOOL(WINAPI* RealCopyFile)(LPCSTR, LPCSTR, BOOL);
 static BOOL(WINAPI* RealMoveFileEx)(LPCSTR, LPCSTR, DWORD);
 static BOOL(WINAPI* RealFlushFileBuffers)(HANDLE);
@@ -400,11 +326,14 @@ static BOOL WINAPI RecordedMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags)
     return RealMoveFileEx(from, to, flags);
 }
 
+// The handle that the last open for writing gave, and whether it was of a
+// temporary file: flushes are told apart by it.
+static HANDLE LastWritten = INVALID_HANDLE_VALUE;
+static bool LastWrittenTemp;
+
 static BOOL WINAPI RecordedFlushFileBuffers(HANDLE file)
 {
-    static WCHAR path[32768];  // a path of any length
-    DWORD len = GetFinalPathNameByHandleW(file, path, 32768, 0);
-    Route += len > 5 && len < 32768 && wcsncmp(path + len - 5, L".~up", 4) == 0 ? 'f' : 'F';
+    Route += file == LastWritten && LastWrittenTemp ? 'f' : 'F';
     if (FlushFails) {
         SetLastError(ERROR_WRITE_FAULT);
         return FALSE;
@@ -422,14 +351,36 @@ static HANDLE WINAPI RefusingCreateFile(LPCSTR path, DWORD access, DWORD share,
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    return RealCreateFile(path, access, share, security, disposition, flags, model);
+    HANDLE file = RealCreateFile(path, access, share, security, disposition, flags, model);
+    if (access & GENERIC_WRITE) {
+        LastWritten = file;
+        LastWrittenTemp = IsTempName(path);
+    }
+    return file;
+}
+
+static BOOL(WINAPI* RealGetTokenInformation)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
+static BOOL WINAPI NotElevated(HANDLE token, TOKEN_INFORMATION_CLASS info_class, void* info,
+                               DWORD size, DWORD* got)
+{
+    BOOL ok = RealGetTokenInformation(token, info_class, info, size, got);
+    if (ok && info_class == TokenElevation)
+        ((TOKEN_ELEVATION*)info)->TokenIsElevated = 0;
+    return ok;
 }
 
 static FARPROC WINAPI RecordingGetProcAddress(HMODULE module, LPCSTR name)
 {
-    if (!IS_INTRESOURCE(name) && strcmp(name, "MoveFileExA") == 0)
+    FARPROC found = RealGetProcAddress(module, name);
+    if (IS_INTRESOURCE(name))
+        return found;
+    if (strcmp(name, "MoveFileExA") == 0)
         return (FARPROC)(void*)RecordedMoveFileEx;
-    return RealGetProcAddress(module, name);
+    if (StandardUser && strcmp(name, "GetTokenInformation") == 0) {
+        RealGetTokenInformation = (decltype(RealGetTokenInformation))(void*)found;
+        return (FARPROC)(void*)NotElevated;
+    }
+    return found;
 }
 
 static DWORD WINAPI VersionAsAsked() { return On98 ? 0xC0000A04 : RealGetVersion(); }
@@ -470,10 +421,61 @@ struct RouteRecorder {
     }
     static void Clear()
     {
-        On98 = DiskFull = Racing = Vanishing = Pending = Scanned = FlushFails = ReportLink = false;
+        On98 = DiskFull = Racing = Vanishing = Pending = Scanned = FlushFails = ReportLink =
+            StandardUser = false;
     }
     bool ok;
 };
+
+// A folder of the installation that is a link. Under administrator rights
+// (Wine's token is elevated, as update.exe's is) one that leads out of the
+// installation is not written through: each file below it fails, named as
+// any other, and no folder is made there; one that stays inside is followed.
+// Without the rights every link is followed: the user could write there.
+TEST_F(CopyWalkerTest, TargetFolderLinksLeadNowhereOutsideTheTarget)
+{
+    struct Case {
+        const char* what;
+        bool inside, elevated, followed;
+    } cases[] = {
+        {"link out of the installation", false, true, false},
+        {"link to a folder inside the installation", true, true, true},
+        {"link out, without administrator rights", false, false, true},
+    };
+    int n = 0;
+    for (const Case& c : cases)
+        for (int through_walker = 0; through_walker < 2; through_walker++) {
+            SCOPED_TRACE(std::string(c.what) + (through_walker ? ", walker" : ", tree copy"));
+            std::string run = std::to_string(n++);
+            src = dir / ("p" + run);
+            dst = dir / ("i" + run);
+            std::string away = c.inside ? dst + "\\real" : dir / ("away" + run);
+            ASSERT_TRUE(MakeFolders(dst) && WriteFileText(src + "\\a.dat", "new") && WriteFileText(src + "\\sub\\s.dat", "new") &&
+                        WriteFileText(src + "\\sub\\deeper\\t.dat", "new") &&
+                        WriteFileText(away + "\\s.dat", "old"));
+            ASSERT_TRUE(MakeFolderLink(away, dst + "\\sub")) << "cannot make a link here";
+            RouteRecorder recorder;
+            ASSERT_TRUE(recorder.ok);
+            StandardUser = !c.elevated;
+            std::vector<std::string> names;
+            if (through_walker) {
+                CopyWalkerInit(src.c_str(), dst.c_str(), 0, &walker);
+                names = RunAll();
+            } else {
+                EXPECT_EQ(1, FolderCopyTree(src.c_str(), dst.c_str(), 0));
+            }
+            StandardUser = false;
+            RemoveFolderLink(dst + "\\sub");
+            EXPECT_EQ(c.followed ? "new" : "old", ReadFileText(away + "\\s.dat"));
+            EXPECT_EQ(c.followed, FileIsThere(away + "\\deeper\\t.dat"));
+            EXPECT_EQ(c.followed, FolderExists(away + "\\deeper"));
+            EXPECT_EQ("new", ReadFileText(dst + "\\a.dat"));
+            if (through_walker) {
+                EXPECT_EQ(FilesInWalkOrder(src), names);
+                EXPECT_EQ(c.followed ? 0 : 2, walker.failed);
+            }
+        }
+}
 
 // A folder path below base of exactly chars characters, 80 of them two-byte
 // characters, so that it is far longer in bytes.
